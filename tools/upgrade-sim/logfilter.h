@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QtGlobal>
+
+class QTextStream;
+
+namespace Sim {
+
+// Keeps the plug-in's log lines out of the progress display. Quiet drops
+// debug and info lines and counts warnings; Show writes every line to a
+// stream (stderr for --verbose, stdout between the trace lines for --trace).
+// Critical and fatal lines always reach stderr.
+class LogFilter
+{
+public:
+    enum class Mode { Quiet, Show };
+
+    static void install(Mode mode, QTextStream* stream = nullptr);
+    static void uninstall();
+    static int warnings();
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message);
+};
+
+} // namespace Sim

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace Sim {
+
+// What the simulated device and the summary line need from a package: the
+// header's model and versions and the sizes of the listed images. Read with
+// Qt's JSON classes; it decides nothing about the package (the plug-in does).
+class PackagePeek
+{
+public:
+    bool read(const QString& path);
+
+    QByteArray magic;
+    QString name;
+    int modelId = 0;
+    QString dataVersion;
+    std::vector<qint64> imageSizes;
+    qint64 fileSize = 0;
+
+    // "3 images, 24.0 MiB, Vesk model 29974, data version 1.2.0".
+    QString summary() const;
+
+private:
+    void readHeader(const QByteArray& json);
+    void readCheckBlock(const QByteArray& base64);
+};
+
+} // namespace Sim
