@@ -97,13 +97,14 @@ SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString&
     parser.addOptions({d.plugin, d.deviceVersion, d.refuseStart, d.failAt, d.noNode, d.replySize,
                        d.progressStep, d.allowDowngrade, d.trace, d.transcript, d.repeat, d.demoSize, d.pace,
                        d.verbose});
-    helpText = parser.helpText();
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return Parse::Error;
     }
-    if (parser.isSet(QStringLiteral("help")))
+    if (parser.isSet(QStringLiteral("help"))) {
+        helpText = parser.helpText();
         return Parse::Help;
+    }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {
         error = QStringLiteral("one package at most, got %1").arg(positional.size());

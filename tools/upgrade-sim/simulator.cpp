@@ -56,7 +56,7 @@ int Simulator::run()
         LogFilter::install(LogFilter::Mode::Quiet);
     if (!traffic.open(options.trace ? &out : nullptr, options.transcript))
         return fail(ExitUsage, traffic.errorString());
-    if (!preparePackage() || !loadPlugin())
+    if (!loadPlugin() || !preparePackage())
         return ExitUsage;
     attachSides();
     const RoadOutcome outcome = playAll();

@@ -155,9 +155,11 @@ QString TrafficFormatter::jsonText(const QJsonValue& value)
 QString TrafficFormatter::fieldsText(const Fields& fields)
 {
     QStringList items;
-    for (const PayloadField& field : fields)
-        items << field.key + QLatin1Char(' ')
-                     + (field.key == QLatin1String("box") ? field.value.toString() : jsonText(field.value));
+    for (const PayloadField& field : fields) {
+        // The record's log form and addresses read best bare; paths stay quoted.
+        const bool bare = field.key == QLatin1String("box") || field.key == QLatin1String("address");
+        items << field.key + QLatin1Char(' ') + (bare ? field.value.toString() : jsonText(field.value));
+    }
     return items.join(QStringLiteral("  "));
 }
 

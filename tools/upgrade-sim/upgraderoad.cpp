@@ -59,7 +59,7 @@ RoadOutcome UpgradeRoad::play(const QString& packagePath, const PackagePeek& pac
     path = packagePath.toUtf8();
     resetSides();
     announceDevice();
-    if (auto rejected = queryFileInfo())
+    if (auto rejected = queryFileInfo(package))
         return *rejected;
     if (auto rejected = verify())
         return *rejected;
@@ -100,7 +100,7 @@ void UpgradeRoad::announceDevice()
                                        .arg(options.deviceVersion));
 }
 
-std::optional<RoadOutcome> UpgradeRoad::queryFileInfo()
+std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package)
 {
     const std::optional<QByteArray> reply = ui.queryFileInfo(path);
     if (!reply || reply->size() != 2) {
@@ -118,8 +118,8 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo()
                                              .arg(Upgrade::SupportedModelId)};
     if (downgrade && !options.allowDowngrade)
         return RoadOutcome{ExitRejected, QStringLiteral("package rejected: it would lower the device's firmware "
-                                                        "%1 (--allow-downgrade goes on)")
-                                             .arg(options.deviceVersion)};
+                                                        "from %1 to %2 (--allow-downgrade goes on)")
+                                             .arg(options.deviceVersion, package.dataVersion)};
     return std::nullopt;
 }
 

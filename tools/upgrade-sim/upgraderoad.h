@@ -39,7 +39,7 @@ public:
 private:
     void resetSides();
     void announceDevice();
-    std::optional<RoadOutcome> queryFileInfo();
+    std::optional<RoadOutcome> queryFileInfo(const PackagePeek& package);
     std::optional<RoadOutcome> verify();
     std::optional<RoadOutcome> start();
     RoadOutcome transfer(const PackagePeek& package);

@@ -1,0 +1,441 @@
+#include "demopackage.h"
+#include "logfilter.h"
+#include "packagepeek.h"
+#include "progressview.h"
+#include "residentmemory.h"
+#include "simoptions.h"
+#include "trafficformatter.h"
+#include "transferplan.h"
+
+#include "protomodel/messageboxinfo.h"
+#include "protomodel/upgradefileconfig.h"
+#include "protomodel/upgradeprogress.h"
+#include "standin/host/standinhost.h"
+#include "testing/bytes.h"
+#include "upgrade/upgradeids.h"
+
+#include <gtest/gtest.h>
+
+#include <QDebug>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstring>
+
+namespace {
+
+using namespace Sim;
+using testing_support::bytesOf;
+
+// ---- Options -----------------------------------------------------------------
+
+SimOptions parsed(QStringList arguments, SimOptions::Parse expected = SimOptions::Parse::Run)
+{
+    arguments.prepend(QStringLiteral("upgrade-sim"));
+    SimOptions options;
+    EXPECT_EQ(options.parse(arguments, QStringLiteral("/built/plugin.so")), expected) << options.error.toStdString();
+    return options;
+}
+
+TEST(SimOptions, DefaultsPlayTheDemoOnTheBuiltPlugin)
+{
+    const SimOptions options = parsed({});
+    EXPECT_TRUE(options.package.isEmpty());
+    EXPECT_EQ(options.plugin, QStringLiteral("/built/plugin.so"));
+    EXPECT_EQ(options.deviceVersion, QStringLiteral("1.0.0"));
+    EXPECT_EQ(options.failAt, -1);
+    EXPECT_EQ(options.replySize, 1);
+    EXPECT_EQ(options.progressStep, 5);
+    EXPECT_EQ(options.repeat, 1);
+    EXPECT_EQ(options.demoSize, 24 * 1024 * 1024);
+    EXPECT_EQ(options.paceMs, -1);
+    EXPECT_FALSE(options.refuseStart || options.noNode || options.trace || options.allowDowngrade);
+}
+
+TEST(SimOptions, EveryOptionReachesItsField)
+{
+    const SimOptions options =
+        parsed({"pkg.upg", "--plugin", "/other.so", "--device-version", "3.1", "--refuse-start", "--fail-at", "40",
+                "--no-node", "--reply-size", "0", "--progress-step", "25", "--trace", "--transcript", "t.jsonl",
+                "--repeat", "7", "--pace", "3", "--allow-downgrade", "--verbose"});
+    EXPECT_EQ(options.package, QStringLiteral("pkg.upg"));
+    EXPECT_EQ(options.plugin, QStringLiteral("/other.so"));
+    EXPECT_EQ(options.deviceVersion, QStringLiteral("3.1"));
+    EXPECT_TRUE(options.refuseStart && options.noNode && options.trace && options.allowDowngrade && options.verbose);
+    EXPECT_EQ(options.failAt, 40);
+    EXPECT_EQ(options.replySize, 0);
+    EXPECT_EQ(options.progressStep, 25);
+    EXPECT_EQ(options.transcript, QStringLiteral("t.jsonl"));
+    EXPECT_EQ(options.repeat, 7);
+    EXPECT_EQ(options.paceMs, 3);
+}
+
+struct BadArguments
+{
+    QStringList arguments;
+    const char* error;
+};
+
+class SimOptionsErrors : public ::testing::TestWithParam<BadArguments>
+{
+};
+
+TEST_P(SimOptionsErrors, AreOneLineNamingTheOption)
+{
+    const SimOptions options = parsed(GetParam().arguments, SimOptions::Parse::Error);
+    EXPECT_EQ(options.error.toStdString(), GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SimOptionsErrors,
+    ::testing::Values(
+        BadArguments{{"--fail-at", "-1"}, "--fail-at wants a whole number from 0 to 100, not '-1'"},
+        BadArguments{{"--fail-at", "forty"}, "--fail-at wants a whole number from 0 to 100, not 'forty'"},
+        BadArguments{{"--progress-step", "0"}, "--progress-step wants a whole number from 1 to 100, not '0'"},
+        BadArguments{{"--repeat", "0"}, "--repeat wants a whole number from 1 to 1000000, not '0'"},
+        BadArguments{{"--reply-size", "65"}, "--reply-size wants a whole number from 0 to 64, not '65'"},
+        BadArguments{{"--demo-size", "lots"}, "--demo-size wants a size such as 24M, 512K or 0, not 'lots'"},
+        BadArguments{{"a.upg", "--demo-size", "1M"}, "--demo-size is for the demo package, not for 'a.upg'"},
+        BadArguments{{"a.upg", "b.upg"}, "one package at most, got 2"},
+        BadArguments{{"--frobnicate"}, "Unknown option 'frobnicate'."}));
+
+TEST(SimOptions, SizesTakeKAndMSuffixes)
+{
+    const std::vector<std::pair<const char*, qint64>> table = {
+        {"0", 0}, {"100", 100}, {"64K", 65536}, {"64k", 65536}, {"24M", 24 << 20}, {"2048M", qint64(2048) << 20},
+        {"2049M", -1}, {"-1", -1}, {"M", -1}, {"1.5M", -1}, {"", -1}};
+    for (const auto& row : table)
+        EXPECT_EQ(SimOptions::parseSize(QString::fromLatin1(row.first)), row.second) << row.first;
+}
+
+// ---- Transfer plan -----------------------------------------------------------
+
+TEST(TransferPlan, PartsFollowTheImagesOneAfterAnother)
+{
+    const TransferPlan plan({100, 100, 200}, 5, -1);
+    const std::vector<std::pair<int, std::vector<int32_t>>> table = {
+        {0, {0, 0, 0}},     {10, {40, 0, 0}},   {25, {100, 0, 0}},   {30, {100, 20, 0}},
+        {50, {100, 100, 0}}, {60, {100, 100, 20}}, {99, {100, 100, 98}}, {100, {100, 100, 100}}};
+    for (const auto& row : table)
+        EXPECT_EQ(plan.partsAt(row.first), row.second) << row.first << "%";
+}
+
+TEST(TransferPlan, NoImagesCountAsOne)
+{
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(50), std::vector<int32_t>{0});
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(100), std::vector<int32_t>{100});
+}
+
+struct PlanCase
+{
+    int step;
+    int failAt;
+    std::vector<std::pair<int32_t, int32_t>> reports;   // status, progress
+};
+
+class TransferPlanReports : public ::testing::TestWithParam<PlanCase>
+{
+};
+
+TEST_P(TransferPlanReports, RunUpByTheStepToTheEnd)
+{
+    const std::vector<PlannedReport> reports = TransferPlan({10, 30}, GetParam().step, GetParam().failAt).reports();
+    std::vector<std::pair<int32_t, int32_t>> seen;
+    for (const PlannedReport& report : reports)
+        seen.emplace_back(report.status, report.progress);
+    EXPECT_EQ(seen, GetParam().reports);
+    EXPECT_EQ(reports.back().parts.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TransferPlanReports,
+    ::testing::Values(PlanCase{25, -1, {{1, 25}, {1, 50}, {1, 75}, {2, 100}}},
+                      PlanCase{30, -1, {{1, 30}, {1, 60}, {1, 90}, {2, 100}}},
+                      PlanCase{100, -1, {{2, 100}}},
+                      PlanCase{25, 40, {{1, 25}, {3, 40}}},
+                      PlanCase{25, 50, {{1, 25}, {3, 50}}},
+                      PlanCase{25, 0, {{3, 0}}},
+                      PlanCase{25, 100, {{1, 25}, {1, 50}, {1, 75}, {3, 100}}}));
+
+TEST(TransferPlan, SuccessReportsEveryPartComplete)
+{
+    const PlannedReport last = TransferPlan({5, 7, 0}, 10, -1).reports().back();
+    EXPECT_EQ(last, (PlannedReport{2, 100, {100, 100, 100}}));
+}
+
+// ---- Traffic formatter -------------------------------------------------------
+
+Standin::TrafficRecord recordOf(Standin::Route route, int id, const QByteArray& bytes)
+{
+    Standin::TrafficRecord record;
+    record.route = route;
+    record.id = id;
+    record.bytes = bytes;
+    record.sender = "upgradeviewmodel";
+    record.receivers = {"uistandin"};
+    return record;
+}
+
+QString decodedJson(Standin::Route route, int id, const QByteArray& bytes)
+{
+    return TrafficFormatter::fieldsJson(TrafficFormatter::decode(recordOf(route, id, bytes)));
+}
+
+LCD::Structs::MessageBoxInfo updatingBox()
+{
+    LCD::Structs::MessageBoxInfo box;
+    box.funcCode = 1;
+    box.boxType = 5;
+    box.subRate = 60;
+    box.totalRate = 10;
+    std::strcpy(box.text, "Updating...");
+    box.visiable = true;
+    box.tipTime = 2000;
+    box.currentStatus = 1;
+    box.deviceStatus = 1;
+    return box;
+}
+
+struct FixedPayload
+{
+    Standin::Route route;
+    int id;
+    QByteArray bytes;
+    const char* json;
+};
+
+class TrafficFormatterPayloads : public ::testing::TestWithParam<FixedPayload>
+{
+};
+
+TEST_P(TrafficFormatterPayloads, DecodeByIdAndSize)
+{
+    EXPECT_EQ(decodedJson(GetParam().route, GetParam().id, GetParam().bytes).toStdString(), GetParam().json);
+}
+
+using Standin::Route;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TrafficFormatterPayloads,
+    ::testing::Values(
+        FixedPayload{Route::Command, Upgrade::MsgGetUpgradeFileInfo, QByteArray("/a/b.upg\0", 9), R"({"path":"/a/b.upg"})"},
+        FixedPayload{Route::Post, Upgrade::MsgGetUpgradeMD5, QByteArray("/x\0junk", 7), R"({"path":"/x"})"},
+        FixedPayload{Route::Post, Upgrade::MsgSetUpgradeFile, QByteArray("no-terminator"), R"({"path":"no-terminator"})"},
+        FixedPayload{Route::Reply, Upgrade::MsgGetUpgradeFileInfo, QByteArray("\x01\x00", 2),
+                     R"({"typeMatched":1,"downGrade":0})"},
+        FixedPayload{Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x07", 1), R"({"accepted":7})"},
+        FixedPayload{Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x01\x01", 2), R"({"hex":"0101"})"},
+        FixedPayload{Route::Post, Upgrade::MsgStartResult, QByteArray("\x00", 1), R"({"result":0})"},
+        FixedPayload{Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01", 1), R"({"result":1})"},
+        FixedPayload{Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01\x02", 2), R"({"hex":"0102"})"},
+        FixedPayload{Route::Command, Upgrade::MsgQueryNodeList, QByteArray("\x10\x32\x54\x76\x00\x00\x00\x00", 8),
+                     R"({"address":"0x76543210"})"},
+        FixedPayload{Route::Send, Upgrade::MsgMessageBox, QByteArray(811, '\0'), R"({"hex":")"
+                     "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                     "000000000000000000000000000000000\"}"},
+        FixedPayload{Route::Post, Upgrade::MsgUpgradeFinished, QByteArray(), "{}"}));
+
+TEST(TrafficFormatter, MessageBoxIsItsLogForm)
+{
+    const QByteArray bytes = bytesOf(updatingBox());
+    EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgMessageBox, bytes).toStdString(),
+              R"({"box":"func code(1), box type(5), total rate(10), sub rate(60), visiable(1), can revoke(0), )"
+              R"(tip time(2000), text(Updating...), btn text(), second btn(),currentStatus(1), isLocal(0), )"
+              R"x(bAccept(0),deviceStatus(1)"})x");
+    EXPECT_EQ(decodedJson(Route::Post, Upgrade::MsgMessageBoxReturned, bytes),
+              decodedJson(Route::Send, Upgrade::MsgMessageBox, bytes));
+}
+
+// The parts are read where the sender keeps them, through the payload's addresses.
+TEST(TrafficFormatter, ProgressReportShowsThePartsOfTheSender)
+{
+    LCD::ProtoModel::Device::s_UpgradeProgress report;
+    report.nodeId = 3;
+    report.status = 1;
+    report.progress = 45;
+    for (const int32_t percent : {100, 42, 0}) {
+        LCD::ProtoModel::Device::s_UpgradeProgressPart part;
+        part.progress = percent;
+        report.parts.push_back(part);
+    }
+    EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgUpgradeProgress, bytesOf(report)).toStdString(),
+              R"({"nodeId":3,"status":1,"progress":45,"parts":[100,42,0]})");
+    report.parts.clear();
+    EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgUpgradeProgress, bytesOf(report)).toStdString(),
+              R"({"nodeId":3,"status":1,"progress":45,"parts":[]})");
+}
+
+TEST(TrafficFormatter, StartCommandShowsItsFileEntries)
+{
+    std::vector<LCD::ProtoModel::Device::s_UpgradeFileConfig> files(1);
+    files[0].nodeId = 2;
+    files[0].filePath = "/tmp/p.upg";
+    EXPECT_EQ(decodedJson(Route::Command, Upgrade::MsgStartUpgrade, bytesOf(files)).toStdString(),
+              R"({"entries":[{"filePath":"/tmp/p.upg","nodeId":2}]})");
+    files.clear();
+    EXPECT_EQ(decodedJson(Route::Command, Upgrade::MsgStartUpgrade, bytesOf(files)).toStdString(),
+              R"({"entries":[]})");
+}
+
+TEST(TrafficFormatter, LinesCarryTimeIdNameRouteSenderSizeAndPayload)
+{
+    Standin::TrafficRecord record = recordOf(Route::Reply, Upgrade::MsgGetUpgradeFileInfo, QByteArray("\x01\x01", 2));
+    record.elapsedNs = 12345678;
+    record.sequence = 4;
+    EXPECT_EQ(TrafficFormatter::traceLine(record).toStdString(),
+              "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  flags 0  "
+              "typeMatched 1  downGrade 1");
+    EXPECT_EQ(TrafficFormatter::jsonLine(record).toStdString(),
+              R"({"time_ms":12.346,"seq":4,"route":"reply","id":"0xfc000029","name":"getUpgradeFileInfo",)"
+              R"("sender":"upgradeviewmodel","receivers":["uistandin"],"flags":0,"size":2,)"
+              R"("payload":{"typeMatched":1,"downGrade":1}})");
+    record.receivers.clear();
+    EXPECT_TRUE(TrafficFormatter::traceLine(record).contains(QStringLiteral("upgradeviewmodel -> (nobody)")));
+}
+
+TEST(TrafficFormatter, PathsWithQuotesAndPercentSignsStayIntact)
+{
+    Standin::TrafficRecord record =
+        recordOf(Route::Post, Upgrade::MsgSetUpgradeFile, QByteArray("/a \"b\" %1 %2.upg\0", 18));
+    EXPECT_TRUE(TrafficFormatter::jsonLine(record).endsWith(QStringLiteral(R"("payload":{"path":"/a \"b\" %1 %2.upg"}})")))
+        << TrafficFormatter::jsonLine(record).toStdString();
+    EXPECT_TRUE(TrafficFormatter::traceLine(record).endsWith(QStringLiteral(R"(path "/a \"b\" %1 %2.upg")")));
+}
+
+// ---- Progress view -----------------------------------------------------------
+
+TEST(ProgressView, PlainLinesNameEachKindOfBox)
+{
+    LCD::Structs::MessageBoxInfo box = updatingBox();
+    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  total  10%  sub  60%  Updating..."));
+    box.totalRate = -1;
+    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  total   -%  sub  60%  Updating..."));
+    box.boxType = 1;
+    std::strcpy(box.text, "Device updated successfully.");
+    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  success  Device updated successfully."));
+    box.boxType = 4;
+    std::strcpy(box.text, "Device update failed.");
+    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  failure  Device update failed."));
+    box.funcCode = -1;
+    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  withdrawn"));
+}
+
+TEST(ProgressView, BarFillsWithTheTotalRate)
+{
+    LCD::Structs::MessageBoxInfo box = updatingBox();
+    box.totalRate = 45;
+    EXPECT_EQ(ProgressView::barLine(box, 20), QStringLiteral("  [#########...........]  45%  sub  60%  Updating..."));
+    box.totalRate = 130;
+    EXPECT_TRUE(ProgressView::barLine(box, 4).startsWith(QStringLiteral("  [####] 130%")));
+    box.totalRate = -1;
+    EXPECT_TRUE(ProgressView::barLine(box, 4).startsWith(QStringLiteral("  [....]   -%")));
+}
+
+TEST(ProgressView, TerminalRedrawsTheBarInPlaceAndEndsItBeforeOtherLines)
+{
+    QString screen;
+    QTextStream out(&screen);
+    ProgressView view(out, true);
+    LCD::Structs::MessageBoxInfo box = updatingBox();
+    view.show(box);
+    view.show(box);
+    EXPECT_EQ(screen.count(QLatin1Char('\r')), 2);
+    EXPECT_FALSE(screen.contains(QLatin1Char('\n')));
+    box.boxType = 1;
+    view.show(box);
+    EXPECT_TRUE(screen.endsWith(QStringLiteral("\r\x1b[K  box  success  Updating...\n")));
+    view.setEnabled(false);
+    view.show(box);
+    EXPECT_EQ(screen.count(QLatin1Char('\n')), 1);
+}
+
+TEST(ProgressView, PlainOutputHasOneLinePerBox)
+{
+    QString screen;
+    QTextStream out(&screen);
+    ProgressView view(out, false);
+    view.show(updatingBox());
+    view.settle();
+    view.show(updatingBox());
+    EXPECT_EQ(screen, QStringLiteral("  box  total  10%  sub  60%  Updating...\n  box  total  10%  sub  60%  Updating...\n"));
+}
+
+// ---- Demo package and package peek ------------------------------------------
+
+TEST(DemoPackage, DataIsTheSameOnEveryRunAndDiffersPerImage)
+{
+    EXPECT_EQ(DemoPackage::imageData(0, 1000), DemoPackage::imageData(0, 1000));
+    EXPECT_NE(DemoPackage::imageData(0, 1000), DemoPackage::imageData(1, 1000));
+    EXPECT_EQ(DemoPackage::imageData(2, 13).size(), 13);
+    EXPECT_EQ(DemoPackage::imageData(2, 0).size(), 0);
+}
+
+TEST(DemoPackage, ThreeImagesForTheDeviceInAFolderThatGoesAway)
+{
+    QString path;
+    {
+        DemoPackage demo;
+        ASSERT_TRUE(demo.create(6000)) << demo.errorString().toStdString();
+        path = demo.path();
+        PackagePeek peek;
+        ASSERT_TRUE(peek.read(path));
+        EXPECT_EQ(peek.magic, QByteArray("Vesk"));
+        EXPECT_EQ(peek.name, QStringLiteral("Vesk"));
+        EXPECT_EQ(peek.modelId, 29974);
+        EXPECT_EQ(peek.dataVersion, QStringLiteral("1.2.0"));
+        ASSERT_EQ(peek.imageSizes.size(), 3u);
+        // Each record: magic, length, {"md5":"<32 digits>"} (42 bytes), data.
+        EXPECT_EQ(peek.imageSizes, (std::vector<qint64>{8 + 42 + 3000, 8 + 42 + 2000, 8 + 42 + 1000}));
+        EXPECT_EQ(peek.summary(), QStringLiteral("3 images, 0.0 MiB, Vesk model 29974, data version 1.2.0"));
+    }
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(PackagePeek, SomethingElseGivesNoImagesAndNoModel)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("notes.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Vesk\xff\xff\xff\xffhello");
+    file.close();
+    PackagePeek peek;
+    ASSERT_TRUE(peek.read(path));
+    EXPECT_EQ(peek.modelId, 0);
+    EXPECT_TRUE(peek.imageSizes.empty());
+    EXPECT_FALSE(PackagePeek().read(folder.filePath(QStringLiteral("missing"))));
+}
+
+// ---- Log filter and memory ---------------------------------------------------
+
+TEST(LogFilter, QuietCountsWarningsAndShowsNothing)
+{
+    QString shown;
+    QTextStream stream(&shown);
+    LogFilter::install(LogFilter::Mode::Quiet, &stream);
+    qDebug() << "debug line";
+    qInfo() << "info line";
+    qWarning() << "warning line";
+    qWarning() << "another";
+    LogFilter::uninstall();
+    EXPECT_EQ(LogFilter::warnings(), 2);
+    EXPECT_TRUE(shown.isEmpty());
+}
+
+TEST(LogFilter, ShowWritesEveryLineWithLevelAndPlace)
+{
+    QString shown;
+    QTextStream stream(&shown);
+    LogFilter::install(LogFilter::Mode::Show, &stream);
+    qDebug() << "filePath :" << "x";
+    LogFilter::uninstall();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("log  debug  filePath : x  (simparts_test.cpp:"))) << shown.toStdString();
+}
+
+TEST(ResidentMemory, IsReadFromTheKernel)
+{
+    EXPECT_GT(ResidentMemory::kib(), 0);
+}
+
+} // namespace
