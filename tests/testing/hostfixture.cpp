@@ -1,0 +1,47 @@
+#include "testing/hostfixture.h"
+
+#include <algorithm>
+
+namespace testing_support {
+
+QString pluginPath()
+{
+    return QStringLiteral(UPGRADE_PLUGIN_PATH);
+}
+
+void HostFixture::SetUp()
+{
+    device.registerWithHost();
+    ui.registerWithHost();
+    ASSERT_TRUE(loader.load(pluginPath())) << loader.errorString().toStdString();
+    loader.initialise();
+    host.clearRecords();
+}
+
+void HostFixture::TearDown()
+{
+    host.processEvents();
+    loader.unload();
+    EXPECT_TRUE(host.faults().empty()) << host.faults().front();
+    EXPECT_EQ(host.liveMessages(), 0) << "messages created and never released";
+}
+
+std::vector<Standin::TrafficRecord> HostFixture::trafficOf(const std::vector<int>& ids) const
+{
+    std::vector<Standin::TrafficRecord> picked;
+    for (const Standin::TrafficRecord& record : host.traffic()) {
+        if (std::find(ids.begin(), ids.end(), record.id) != ids.end())
+            picked.push_back(record);
+    }
+    return picked;
+}
+
+std::vector<int> HostFixture::trafficIds() const
+{
+    std::vector<int> ids;
+    for (const Standin::TrafficRecord& record : host.traffic())
+        ids.push_back(record.id);
+    return ids;
+}
+
+} // namespace testing_support
