@@ -62,6 +62,12 @@ struct VerifyCase
     int chunks;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const VerifyCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 QString writePackage(PackageFixture& f, const std::vector<int>& sizes,
                      const std::function<void(PackageContents&)>& change = {})
 {
@@ -418,10 +424,20 @@ TEST_P(VerifyBoundedTest, HugeLengthFieldsReadOnlyWhatTheFileHolds)
 #endif
 }
 
-std::string fieldName(const testing::TestParamInfo<LengthField>& param)
+const char* fieldText(LengthField field)
 {
     static const char* const names[] = {"Header", "CheckBlock", "SubHeader"};
-    return names[static_cast<int>(param.param)];
+    return names[static_cast<int>(field)];
+}
+
+void PrintTo(LengthField field, std::ostream* os)
+{
+    *os << fieldText(field);
+}
+
+std::string fieldName(const testing::TestParamInfo<LengthField>& param)
+{
+    return fieldText(param.param);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, VerifyBoundedTest,

@@ -160,6 +160,12 @@ struct PayloadCase
     QByteArray expectedPath;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const PayloadCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class PathPayloadTest : public VerifyHandlerTest, public testing::WithParamInterface<PayloadCase>
 {
 };
