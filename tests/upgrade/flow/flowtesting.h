@@ -3,6 +3,7 @@
 #include "testing/bytes.h"
 #include "testing/hostfixture.h"
 #include "testing/logcapture.h"
+#include "testing/qtprint.h"
 #include "testing/traffictext.h"
 #include "upgrade/upgradeviewmodel.h"
 
