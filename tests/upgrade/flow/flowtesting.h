@@ -3,6 +3,7 @@
 #include "testing/bytes.h"
 #include "testing/hostfixture.h"
 #include "testing/logcapture.h"
+#include "testing/qtprint.h"
 #include "testing/traffictext.h"
 #include "upgrade/upgradeviewmodel.h"
 
@@ -25,6 +26,13 @@ constexpr const char* GetDeviceInfoSignature = "krt::IMessage* Upgrade::UpgradeV
 constexpr const char* IsDownGradeSignature = "bool Upgrade::UpgradeViewModel::isDownGrade(const std::string&)";
 constexpr const char* IsUnallowedDownGradeSignature =
     "bool Upgrade::UpgradeViewModel::isUnallowedDownGrade(const std::string&, const std::string&) const";
+
+// Names parameterised cases after the case's own name.
+template <typename Case>
+std::string caseName(const ::testing::TestParamInfo<Case>& param)
+{
+    return param.param.name;
+}
 
 // A message-box record as the user interface must receive it, written byte
 // by byte at its offsets rather than through the record's declaration.
