@@ -114,7 +114,11 @@ INSTANTIATE_TEST_SUITE_P(Numbers, ModelId, testing::Values(
     ModelCase { "1e-2", 0 },
     ModelCase { "1e10", INT32_MAX },
     ModelCase { "-1e10", -INT32_MAX },
-    ModelCase { "1e999", INT32_MAX }));
+    ModelCase { "1e999", INT32_MAX },
+    // the integer part wraps to a negative int64 first, saturates low and
+    // negates to itself
+    ModelCase { "-9223372036854775809.5", INT32_MIN },
+    ModelCase { "9223372036854775809.5", INT32_MAX }));
 
 INSTANTIATE_TEST_SUITE_P(Words, ModelId, testing::Values(
     ModelCase { "\"12\"", 12 },
