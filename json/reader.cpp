@@ -38,9 +38,10 @@ constexpr bool ends_word(char c)
     }
 }
 
-// Characters that take() passes with nothing but a column: no NUL, line
-// feed or carriage return. One bit per context where a run of them can be
-// passed in one go.
+// Character classes, one bit each. The plain ones are what take() passes
+// with nothing but a column (never NUL, line feed or carriage return), so a
+// run of them in a quoted string, a word or white space is passed in one
+// go. startsBlank sends next() to the white-space and comment loop.
 enum : uint8_t { plainQuoted = 1, plainWord = 2, plainBlank = 4, startsBlank = 8 };
 
 constexpr std::array<uint8_t, 256> make_plain_table()
