@@ -65,13 +65,14 @@ bool decode_escape(std::string& out, const char*& p, const char* end)
 bool escape_string(std::string& out, const char* chars, size_t length)
 {
     out.clear();
-    out.reserve(length);
+    if (length > out.capacity())
+        out.reserve(length);
     const char* p = chars;
     const char* const end = chars + length;
     while (p != end) {
         const void* found = std::memchr(p, '\\', size_t(end - p));
         const char* backslash = found ? static_cast<const char*>(found) : end;
-        out.append(p, backslash);
+        out.append(p, size_t(backslash - p));
         if (backslash == end)
             return true;
         p = backslash + 1;

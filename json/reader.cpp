@@ -2,6 +2,7 @@
 
 #include "json/exception.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -26,7 +27,7 @@ bool is_digit(char c)
 }
 
 // What ends a word without quotes; the terminator belongs to the next token.
-bool ends_word(char c)
+constexpr bool ends_word(char c)
 {
     switch (c) {
     case '\t': case '\n': case '\r': case ' ':
@@ -35,6 +36,36 @@ bool ends_word(char c)
     default:
         return false;
     }
+}
+
+// Character classes, one bit each. The plain ones are what take() passes
+// with nothing but a column (never NUL, line feed or carriage return), so a
+// run of them in a quoted string, a word or white space is passed in one
+// go. startsBlank sends next() to the white-space and comment loop.
+enum : uint8_t { plainQuoted = 1, plainWord = 2, plainBlank = 4, startsBlank = 8 };
+
+constexpr std::array<uint8_t, 256> make_plain_table()
+{
+    std::array<uint8_t, 256> table {};
+    for (int c = 1; c < 256; ++c) {
+        const bool special = c == '\n' || c == '\r';
+        if (!special && c != '"' && c != '\\')
+            table[c] |= plainQuoted;
+        if (!special && !ends_word(char(c)))
+            table[c] |= plainWord;
+    }
+    table[' '] |= plainBlank;
+    table['\t'] |= plainBlank;
+    for (int c : { ' ', '\t', '\n', '\r', '/' })
+        table[c] |= startsBlank;
+    return table;
+}
+
+constexpr std::array<uint8_t, 256> plainTable = make_plain_table();
+
+bool is_class(char c, uint8_t context)
+{
+    return plainTable[static_cast<unsigned char>(c)] & context;
 }
 
 // Scales one multiplication at a time, so 1e-2 is 0.1 * 0.1 and not the
@@ -50,27 +81,63 @@ void scale(double& value, int32_t exponent, bool down)
 } // namespace
 
 reader::reader(const char* text, size_t limit)
-    : m_limit(limit == SIZE_MAX ? 0 : limit)
+    : m_last(limit == 0 ? SIZE_MAX : limit)
     , m_atEnd(text == nullptr || *text == '\0')
     , m_input(text ? text : "")
 {
 }
 
 // Moves one character on. Carriage returns take no column; a limit or a
-// NUL byte ends the input.
+// NUL byte ends the input; a line feed opens a line at column 0.
 inline void reader::take()
 {
     if (m_atEnd)
         return;
     const char c = m_input[++m_position];
+    if (static_cast<unsigned char>(c) > '\r') {
+        ++m_column;
+        m_atEnd = m_position >= m_last;
+        return;
+    }
     if (c != '\r')
         ++m_column;
-    if ((m_limit != 0 && m_position >= m_limit) || c == '\0')
+    if (m_position >= m_last || c == '\0')
         m_atEnd = true;
     if (c == '\n') {
         ++m_line;
         m_column = 0;
     }
+}
+
+// The first index from i on whose character is not plain in the given
+// context, or the limit.
+inline size_t reader::plain_end(size_t i, uint8_t context) const
+{
+    if (m_last != SIZE_MAX) {
+        while (i < m_last && is_class(m_input[i], context))
+            ++i;
+        return i;
+    }
+    // A NUL is never plain, so the text's end stops this.
+    for (;; i += 4) {
+        if (!is_class(m_input[i], context))
+            return i;
+        if (!is_class(m_input[i + 1], context))
+            return i + 1;
+        if (!is_class(m_input[i + 2], context))
+            return i + 2;
+        if (!is_class(m_input[i + 3], context))
+            return i + 3;
+    }
+}
+
+// Moves on over the following characters as long as they are plain in the
+// given context: the same as take() for each, short of a limit.
+inline void reader::take_run(uint8_t context)
+{
+    const size_t i = plain_end(m_position + 1, context) - 1;
+    m_column += i - m_position;
+    m_position = i;
 }
 
 // One step inside a token that must not end here.
@@ -86,9 +153,14 @@ inline void reader::advance_within(const char* message)
 void reader::next()
 {
     m_token.negative = false;
-    if (m_atEnd || !skip_blank())
+    if (m_atEnd)
         return make_end();
-    const char c = cur();
+    char c = cur();
+    if (is_class(c, startsBlank)) {
+        if (!skip_blank())
+            return make_end();
+        c = cur();
+    }
     switch (c) {
     case '\0':
         return make_end();
@@ -113,6 +185,7 @@ bool reader::skip_blank()
         while (is_blank(cur())) {
             if (m_atEnd)
                 return false;
+            take_run(plainBlank);
             take();
         }
         if (cur() != '/')
@@ -187,6 +260,8 @@ void reader::read_symbol()
 // The escapes are decoded later, only for strings that are stored.
 void reader::read_quoted()
 {
+    if (read_plain_quoted())
+        return;
     advance_within(notQuoted);
     const size_t start = m_position;
     while (cur() != '"') {
@@ -194,10 +269,26 @@ void reader::read_quoted()
             error(notQuoted);
         if (cur() == '\\')
             advance_within(notQuoted);
+        take_run(plainQuoted);
         advance_within(notQuoted);
     }
     make_token(token_kind::string, start);
     take();
+}
+
+// The common case in one pass: plain characters up to the closing quote.
+// False, with nothing consumed, for anything else.
+bool reader::read_plain_quoted()
+{
+    const size_t i = plain_end(m_position + 1, plainQuoted);
+    if (m_atEnd || i >= m_last || m_input[i] != '"')
+        return false;
+    const size_t start = m_position + 1;
+    m_column += i - m_position;
+    m_position = i;
+    make_token(token_kind::string, start);
+    take();
+    return true;
 }
 
 // word: any characters up to white space or one of , : [ ] { }
@@ -206,9 +297,10 @@ void reader::read_quoted()
 void reader::read_word()
 {
     const size_t start = m_position;
-    advance_within(notWord);
-    while (!ends_word(cur()))
+    do {
+        take_run(plainWord);
         advance_within(notWord);
+    } while (!ends_word(cur()));
     make_token(token_kind::string, start);
 }
 
@@ -227,6 +319,7 @@ void reader::parser_number()
 {
     const size_t start = m_position;
     double weight = 0.1;
+    take_integer_digits();
     take();
     while (!m_atEnd) {
         const char c = cur();
@@ -251,6 +344,19 @@ void reader::parser_number()
         take();
     }
     make_token(m_token.kind, start);
+}
+
+// Moves on over the integer digits that follow, as take() would, adding
+// each to the value.
+void reader::take_integer_digits()
+{
+    size_t i = m_position;
+    uint64_t value = m_token.value.integer;
+    while (i + 1 < m_last && is_digit(m_input[i + 1]))
+        value = value * 10 + uint64_t(m_input[++i] - '0');
+    m_token.value.integer = value;
+    m_column += i - m_position;
+    m_position = i;
 }
 
 // The exponent accumulates in 32 bits and wraps; one that ends up not

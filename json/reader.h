@@ -32,6 +32,8 @@ public:
 private:
     char cur() const { return m_input[m_position]; }
     void take();
+    size_t plain_end(size_t i, uint8_t context) const;
+    void take_run(uint8_t context);
     void advance_within(const char* message);
     bool skip_blank();
     bool skip_comment();
@@ -41,16 +43,18 @@ private:
     void make_token(token_kind kind, size_t start);
     void read_symbol();
     void read_quoted();
+    bool read_plain_quoted();
     void read_word();
     void read_number(token_kind kind, uint64_t first_digit);
     void parser_number();
+    void take_integer_digits();
     void read_exponent();
     void make_real();
 
     token m_token;
     size_t m_column = 0;
     size_t m_line = 0;
-    size_t m_limit = 0;
+    size_t m_last = 0; // the limit; the largest size when there is none
     size_t m_position = 0;
     bool m_atEnd = false;
     const char* m_input = nullptr;

@@ -27,7 +27,8 @@ struct token
     } value = { 0 };
     bool negative = false;
 
-    char first() const { return *chars; }
+    // Tests the first character whatever the kind, as the object reader
+    // does: a quoted "," passes for a comma there.
     bool is(char symbol) const { return *chars == symbol; }
 };
 

@@ -16,6 +16,13 @@ int32_t low_bits(uint64_t value)
     return int32_t(uint32_t(value));
 }
 
+// In unsigned arithmetic, so the lowest int32 negates to itself.
+uint64_t negate_if(bool negative, uint64_t value)
+{
+    return negative ? 0 - value : value;
+}
+
+// A real whose integer part wrapped in 64 bits may come out negative.
 int32_t truncate_saturating(double value)
 {
     if (std::isnan(value))
@@ -65,11 +72,10 @@ void read_value(reader& rd, int32_t& value)
         value = low_bits(t.value.integer);
         return;
     case token_kind::signed_integer:
-        value = low_bits(t.negative ? 0 - t.value.integer : t.value.integer);
+        value = low_bits(negate_if(t.negative, t.value.integer));
         return;
     case token_kind::real:
-        value = truncate_saturating(t.value.real);
-        value = t.negative ? -value : value;
+        value = low_bits(negate_if(t.negative, uint32_t(truncate_saturating(t.value.real))));
         return;
     case token_kind::string:
         value = word_value(t);

@@ -79,9 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Invalid, Decode, testing::Values(
     DecodeCase { R"({"modelID":)", previous(), "0 col :11 msg:not a valid signed integral like number." },
     // one token after the object is read, and can fail the decode
     DecodeCase { R"({"modelID":1} abc)", { "keep", 1, "m", "d" }, "0 col :17 msg:not a valid string!" },
-    DecodeCase { "{\"a\":\"x\ny\"}", previous(), "1 col :0 msg:not a valid quote string!" },
-    DecodeCase { R"({"a":1.2.3})", previous(), "0 col :8 msg:not a valid number!" },
-    DecodeCase { "{/x}", previous(), "0 col :2 msg:not a comment!" }));
+    DecodeCase { R"({"a":1.2.3})", previous(), "0 col :8 msg:not a valid number!" }));
 
 struct ModelCase
 {
@@ -114,12 +112,15 @@ INSTANTIATE_TEST_SUITE_P(Numbers, ModelId, testing::Values(
     ModelCase { "1e-2", 0 },
     ModelCase { "1e10", INT32_MAX },
     ModelCase { "-1e10", -INT32_MAX },
-    ModelCase { "1e999", INT32_MAX }));
+    ModelCase { "1e999", INT32_MAX },
+    // the integer part wraps to a negative int64 first, saturates low and
+    // negates to itself
+    ModelCase { "-9223372036854775809.5", INT32_MIN },
+    ModelCase { "9223372036854775809.5", INT32_MAX }));
 
 INSTANTIATE_TEST_SUITE_P(Words, ModelId, testing::Values(
     ModelCase { "\"12\"", 12 },
     ModelCase { "true", 1 },
-    ModelCase { "TRUE", 1 },
     ModelCase { "True", 1 },
     ModelCase { "\"tRuE\"", 1 },
     ModelCase { "false", 0 },
@@ -130,7 +131,6 @@ INSTANTIATE_TEST_SUITE_P(Words, ModelId, testing::Values(
     ModelCase { "\"-7x\"", -7 },
     ModelCase { "+8", 8 },
     ModelCase { "\"1\\u0032\"", 1 },
-    ModelCase { "\"4294967297\"", 1 },
     ModelCase { "\"99999999999999999999\"", -1 },
     ModelCase { "\"-99999999999999999999\"", 0 }));
 
