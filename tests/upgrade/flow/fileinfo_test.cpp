@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         // No header read: modelID stays 0, nothing is compared.
         PackageCase{"NoModel", Vesk, "{\"name\":\"Vesk\",\"dataVersion\":\"1.0\"}", "2.0", flags(0, 0)},
         PackageCase{"HeaderNotJson", Vesk, "not json", "2.0", flags(0, 0)}),
-    [](const ::testing::TestParamInfo<PackageCase>& info) { return info.param.name; });
+    flow_testing::caseName<PackageCase>);
 
 // Enabled once the header reader is on this branch.
 TEST_F(FileInfoTest, DISABLED_DowngradeShowsAfterTheVersionRefresh)

@@ -27,6 +27,13 @@ constexpr const char* IsDownGradeSignature = "bool Upgrade::UpgradeViewModel::is
 constexpr const char* IsUnallowedDownGradeSignature =
     "bool Upgrade::UpgradeViewModel::isUnallowedDownGrade(const std::string&, const std::string&) const";
 
+// Names parameterised cases after the case's own name.
+template <typename Case>
+std::string caseName(const ::testing::TestParamInfo<Case>& param)
+{
+    return param.param.name;
+}
+
 // A message-box record as the user interface must receive it, written byte
 // by byte at its offsets rather than through the record's declaration.
 struct BoxSpec

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReturnedCase{"OneByteShort", withFuncCode(1).left(811), true, ReturnedWarning, false},
                       ReturnedCase{"OneByteLong", withFuncCode(1) + '\0', true, ReturnedWarning, false},
                       ReturnedCase{"NoPayload", {}, false, ReturnedWarning, false}),
-    [](const ::testing::TestParamInfo<ReturnedCase>& info) { return info.param.name; });
+    flow_testing::caseName<ReturnedCase>);
 
 // ---- log form ------------------------------------------------------------------
 
@@ -133,6 +133,6 @@ INSTANTIATE_TEST_SUITE_P(
                     QString(HideLine).replace("(2000), text()", "(2000), text(" + QString(256, 'w') + ")")},
         LogFormCase{"Utf8Text", patched(flow_testing::hideBox(), 24, "Ger\xc3\xa4t"),
                     QString(HideLine).replace("(2000), text()", QString::fromUtf8("(2000), text(Ger\xc3\xa4t)"))}),
-    [](const ::testing::TestParamInfo<LogFormCase>& info) { return info.param.name; });
+    flow_testing::caseName<LogFormCase>);
 
 } // namespace

@@ -20,6 +20,11 @@ struct RefreshCase
     std::string nodeVersion;            // kept afterwards; the earlier one was "0.9"
 };
 
+void PrintTo(const RefreshCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class NodeVersionRefresh : public flow_testing::FlowFixture, public ::testing::WithParamInterface<RefreshCase>
 {
 };
@@ -45,8 +50,9 @@ TEST_P(NodeVersionRefresh, AsksForTheNodeThenItsVersion)
     expected.insert(expected.end(), c.traffic.begin(), c.traffic.end());
     EXPECT_EQ(lines(), expected);
     for (const Standin::TrafficRecord& record : host.traffic()) {
-        if (record.route == Standin::Route::Command)
+        if (record.route == Standin::Route::Command) {
             EXPECT_NE(record.bytes, QByteArray(8, '\0')) << "a wrapper's address, never zero";
+        }
     }
     EXPECT_EQ(device.lastVersionKey, c.versionKey);
     EXPECT_EQ(flow_testing::nodeVersionOf(loader), c.nodeVersion);
@@ -73,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {"command 0xfc050007 upgradeviewmodel>devicestandin 8"},
                                   "",
                                   "0.9"}),
-    [](const ::testing::TestParamInfo<RefreshCase>& info) { return info.param.name; });
+    flow_testing::caseName<RefreshCase>);
 
 using NodeVersionTest = flow_testing::FlowFixture;
 

@@ -34,6 +34,11 @@ struct ReportCase
     bool ends;                      // followed by 0xfc0c0c08 and the refresh
 };
 
+void PrintTo(const ReportCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class ProgressReport : public flow_testing::FlowFixture, public ::testing::WithParamInterface<ReportCase>
 {
 };
@@ -82,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"AllPartsFinished", 1, 100, {100, 100}, updatingBox(0, 100), false},
         ReportCase{"PartAbove100Ignored", 1, 60, {101, 55}, updatingBox(55, 60), false},
         ReportCase{"NegativePartsOnly", 1, 3, {-5}, updatingBox(0, 3), false}),
-    [](const ::testing::TestParamInfo<ReportCase>& info) { return info.param.name; });
+    flow_testing::caseName<ReportCase>);
 
 INSTANTIATE_TEST_SUITE_P(
     Ends, ProgressReport,
@@ -92,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReportCase{"SucceededWithParts", 2, 100, {100, 50}, succeededBox(50), true},
                       ReportCase{"Failed", 3, 40, {}, failedBox(), true},
                       ReportCase{"FailedWithParts", 3, 40, {50, 70}, failedBox(), true}),
-    [](const ::testing::TestParamInfo<ReportCase>& info) { return info.param.name; });
+    flow_testing::caseName<ReportCase>);
 
 INSTANTIATE_TEST_SUITE_P(
     Others, ProgressReport,
@@ -100,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReportCase{"HideWithParts", 0, 10, {20}, hideBox(), false},
                       ReportCase{"UnknownFour", 4, 10, {}, std::nullopt, false},
                       ReportCase{"UnknownNegative", -1, 10, {}, std::nullopt, false}),
-    [](const ::testing::TestParamInfo<ReportCase>& info) { return info.param.name; });
+    flow_testing::caseName<ReportCase>);
 
 // ---- payloads that are not a report --------------------------------------------
 
@@ -110,6 +115,11 @@ struct RawCase
     QByteArray payload;
     bool withData;
 };
+
+void PrintTo(const RawCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class RawProgress : public flow_testing::FlowFixture, public ::testing::WithParamInterface<RawCase>
 {
@@ -143,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RawProgress,
                          ::testing::Values(RawCase{"ThirtyNineBytes", reportImage(1, 10, 39), true},
                                            RawCase{"FortyOneBytes", reportImage(1, 10, 41), true},
                                            RawCase{"Empty", {}, false}),
-                         [](const ::testing::TestParamInfo<RawCase>& info) { return info.param.name; });
+                         flow_testing::caseName<RawCase>);
 
 using ProgressTest = flow_testing::FlowFixture;
 

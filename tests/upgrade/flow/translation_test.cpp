@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    "\xe6\xad\xa3\xe5\x9c\xa8\xe6\x9b\xb4\xe6\x96\xb0...",
                                    "\xe8\xae\xbe\xe5\xa4\x87\xe6\x9b\xb4\xe6\x96\xb0\xe6\x88\x90\xe5\x8a\x9f\xe3\x80\x82",
                                    "\xe8\xae\xbe\xe5\xa4\x87\xe6\x9b\xb4\xe6\x96\xb0\xe5\xa4\xb1\xe8\xb4\xa5\xe3\x80\x82"}),
-    [](const ::testing::TestParamInfo<LanguageCase>& info) { return info.param.name; });
+    flow_testing::caseName<LanguageCase>);
 
 using UntranslatedFlow = TranslatedFlow;
 
@@ -185,6 +185,6 @@ INSTANTIATE_TEST_SUITE_P(
         LongTextCase{"FourByteCut", repeated("\xf0\x9f\x98\x80", 70), repeatedBytes("\xf0\x9f\x98\x80", 63)},
         LongTextCase{"FourByteShifted", "ab" + repeated("\xf0\x9f\x98\x80", 70),
                      "ab" + repeatedBytes("\xf0\x9f\x98\x80", 63)}),
-    [](const ::testing::TestParamInfo<LongTextCase>& info) { return info.param.name; });
+    flow_testing::caseName<LongTextCase>);
 
 } // namespace

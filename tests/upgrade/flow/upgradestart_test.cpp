@@ -37,6 +37,11 @@ struct StartCase
     std::vector<uint8_t> results;       // bytes of 0xfc020005
 };
 
+void PrintTo(const StartCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class UpgradeStart : public flow_testing::FlowFixture, public ::testing::WithParamInterface<StartCase>
 {
 };
@@ -98,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {0}},
         // No node: nothing at all after the query.
         StartCase{"NoNode", Answer::ClearSlot, true, 1, 1, {StartLine, NodeLine}, {}, {}}),
-    [](const ::testing::TestParamInfo<StartCase>& info) { return info.param.name; });
+    flow_testing::caseName<StartCase>);
 
 using UpgradeStartTest = flow_testing::FlowFixture;
 
@@ -147,6 +152,11 @@ struct PathCase
     QByteArray path;
 };
 
+void PrintTo(const PathCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class PathPayload : public flow_testing::FlowFixture, public ::testing::WithParamInterface<PathCase>
 {
 };
@@ -179,6 +189,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"Empty", QByteArray(1, '\0'), ""},
                       PathCase{"Utf8", QByteArray("/media/\xc3\x9c" "bersicht.vpk\0", 22),
                                "/media/\xc3\x9c" "bersicht.vpk"}),
-    [](const ::testing::TestParamInfo<PathCase>& info) { return info.param.name; });
+    flow_testing::caseName<PathCase>);
 
 } // namespace

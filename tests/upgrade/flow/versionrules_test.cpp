@@ -42,12 +42,6 @@ protected:
     std::unique_ptr<Upgrade::UpgradeViewModel> model;
 };
 
-template <typename Case>
-std::string caseName(const ::testing::TestParamInfo<Case>& info)
-{
-    return info.param.name;
-}
-
 // ---- digits of a version -----------------------------------------------------
 
 struct DigitsCase
@@ -56,6 +50,11 @@ struct DigitsCase
     std::string version;
     std::vector<int> digits;
 };
+
+void PrintTo(const DigitsCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class VersionDigits : public VersionRules, public ::testing::WithParamInterface<DigitsCase>
 {
@@ -78,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DigitsCase{"LargestInt", "2.147.483.647", {2, 1, 4, 7, 4, 8, 3, 6, 4, 7}},
                       DigitsCase{"OnePastLargestInt", "2.147.483.648", {}},
                       DigitsCase{"MinusSignDropped", "-5", {5}}),
-    caseName<DigitsCase>);
+    flow_testing::caseName<DigitsCase>);
 
 // ---- downgrade ---------------------------------------------------------------
 
@@ -89,6 +88,11 @@ struct DownGradeCase
     std::string package;
     bool downGrade;
 };
+
+void PrintTo(const DownGradeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class DownGrade : public VersionRules, public ::testing::WithParamInterface<DownGradeCase>
 {
@@ -113,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DownGradeCase{"TenDigitDeviceCountsAsZero", TenNines, "0.0.1", false},
                       DownGradeCase{"TenDigitPackageCountsAsZero", "1.0", TenNines, true},
                       DownGradeCase{"PrefixIgnored", "V2.0", "2.0", false}),
-    caseName<DownGradeCase>);
+    flow_testing::caseName<DownGradeCase>);
 
 TEST_F(VersionRules, DownGradeLogsBothVersions)
 {
@@ -136,6 +140,11 @@ struct MinimumCase
     bool unallowed;
 };
 
+void PrintTo(const MinimumCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class UnallowedDownGrade : public VersionRules, public ::testing::WithParamInterface<MinimumCase>
 {
 };
@@ -157,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MinimumCase{"NoMinimum", "1.0", "", false}, MinimumCase{"ZeroMinimum", "1.0", "0", false},
                       MinimumCase{"EmptyPackage", "", "1.0", true},
                       MinimumCase{"OverflowingPackage", TenNines, "1.0", true}),
-    caseName<MinimumCase>);
+    flow_testing::caseName<MinimumCase>);
 
 TEST_F(VersionRules, UnallowedDownGradeLogsBothVersions)
 {
@@ -178,6 +187,11 @@ struct DeviceTypeCase
     int modelId;
     bool matched;
 };
+
+void PrintTo(const DeviceTypeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class DeviceType : public VersionRules, public ::testing::WithParamInterface<DeviceTypeCase>
 {
@@ -201,6 +215,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DeviceTypeCase{"TrailingBlank", "Vesk ", 29974, false},
                       DeviceTypeCase{"TrailingZero", std::string("Vesk\0", 5), 29974, false},
                       DeviceTypeCase{"Prefix", "Ves", 29974, false}),
-    caseName<DeviceTypeCase>);
+    flow_testing::caseName<DeviceTypeCase>);
 
 } // namespace
