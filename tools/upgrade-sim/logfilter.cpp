@@ -9,8 +9,7 @@ namespace Sim {
 
 namespace {
 
-struct State
-{
+struct State {
     LogFilter::Mode mode = LogFilter::Mode::Quiet;
     QTextStream* stream = nullptr;
     QtMessageHandler previous = nullptr;
@@ -45,7 +44,9 @@ QString formatLine(QtMsgType type, const QMessageLogContext& context, const QStr
 {
     QString line = QStringLiteral("log  %1  %2").arg(QLatin1String(levelName(type)), message.trimmed());
     if (context.file)
-        line += QStringLiteral("  (%1:%2)").arg(QFileInfo(QString::fromUtf8(context.file)).fileName()).arg(context.line);
+        line += QStringLiteral("  (%1:%2)")
+                    .arg(QFileInfo(QString::fromUtf8(context.file)).fileName())
+                    .arg(context.line);
     return line;
 }
 
@@ -70,10 +71,7 @@ void LogFilter::uninstall()
     s.installed = false;
 }
 
-int LogFilter::warnings()
-{
-    return state().warnings;
-}
+int LogFilter::warnings() { return state().warnings; }
 
 void LogFilter::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {

@@ -5,8 +5,7 @@
 namespace Sim {
 
 // Resident memory of this process as the kernel counts it.
-class ResidentMemory
-{
+class ResidentMemory {
 public:
     // VmRSS in KiB; -1 when /proc is not there.
     static qint64 kib();

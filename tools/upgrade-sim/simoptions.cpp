@@ -6,50 +6,55 @@ namespace Sim {
 
 namespace {
 
-const char Description[] =
-    "Rehearses a whole firmware upgrade: loads the upgrade plug-in into a host of its own,\n"
-    "plays the user interface and the device side, and shows what the plug-in does.\n"
-    "\n"
-    "Without a package it builds a demo package (three images, correct digests) in a\n"
-    "temporary folder and removes it afterwards.\n"
-    "\n"
-    "The road: device announces itself, file information, verification, start,\n"
-    "progress reports until the end box, version refresh.\n"
-    "\n"
-    "Plug-in log lines stay out of the progress display: debug and info lines are\n"
-    "dropped and warnings (verification writes one per 5 MiB chunk) are only counted;\n"
-    "the count is shown at the end. --verbose prints every log line on stderr, --trace\n"
-    "prints them on stdout between the messages they belong to. Critical lines always\n"
-    "go to stderr.\n"
-    "\n"
-    "Exit codes: 0 upgraded, 1 start refused or upgrade failed, 2 package rejected\n"
-    "(wrong device, downgrade, not verified), 3 usage or load error.";
+const char Description[]
+    = "Rehearses a whole firmware upgrade: loads the upgrade plug-in into a host of its own,\n"
+      "plays the user interface and the device side, and shows what the plug-in does.\n"
+      "\n"
+      "Without a package it builds a demo package (three images, correct digests) in a\n"
+      "temporary folder and removes it afterwards.\n"
+      "\n"
+      "The road: device announces itself, file information, verification, start,\n"
+      "progress reports until the end box, version refresh.\n"
+      "\n"
+      "Plug-in log lines stay out of the progress display: debug and info lines are\n"
+      "dropped and warnings (verification writes one per 5 MiB chunk) are only counted;\n"
+      "the count is shown at the end. --verbose prints every log line on stderr, --trace\n"
+      "prints them on stdout between the messages they belong to. Critical lines always\n"
+      "go to stderr.\n"
+      "\n"
+      "Exit codes: 0 upgraded, 1 start refused or upgrade failed, 2 package rejected\n"
+      "(wrong device, downgrade, not verified), 3 usage or load error.";
 
-struct Definitions
-{
-    QCommandLineOption plugin{"plugin", "Plug-in to load (default: the one built with this program).", "path"};
-    QCommandLineOption deviceVersion{"device-version", "Firmware version the device reports (default 1.0.0).",
-                                     "version"};
-    QCommandLineOption refuseStart{"refuse-start", "The device side refuses the upgrade start."};
-    QCommandLineOption failAt{"fail-at", "The device side reports a failure at this progress.", "percent"};
-    QCommandLineOption noNode{"no-node", "The device side answers the node query with no node."};
-    QCommandLineOption replySize{"reply-size", "Bytes of the device's answer to the start (default 1).", "n"};
-    QCommandLineOption progressStep{"progress-step", "Progress per report from the device (default 5).",
-                                    "percent"};
-    QCommandLineOption allowDowngrade{"allow-downgrade", "Go on with a package older than the device."};
-    QCommandLineOption trace{"trace", "Print every message that crosses the host, one line each."};
-    QCommandLineOption transcript{"transcript", "Write every message as a JSON line to this file.", "file"};
-    QCommandLineOption repeat{"repeat", "Run the whole road n times in one process and report the resident "
-                                        "memory after the first and the last run.", "n"};
-    QCommandLineOption demoSize{"demo-size", "Image data of the demo package, e.g. 24M, 64K (default 24M).",
-                                "size"};
-    QCommandLineOption pace{"pace", "Pause between progress reports (default 40 on a terminal, else 0).", "ms"};
-    QCommandLineOption verbose{"verbose", "Print the plug-in's log lines on stderr."};
+struct Definitions {
+    QCommandLineOption plugin { "plugin", "Plug-in to load (default: the one built with this program).",
+        "path" };
+    QCommandLineOption deviceVersion { "device-version",
+        "Firmware version the device reports (default 1.0.0).", "version" };
+    QCommandLineOption refuseStart { "refuse-start", "The device side refuses the upgrade start." };
+    QCommandLineOption failAt { "fail-at", "The device side reports a failure at this progress.", "percent" };
+    QCommandLineOption noNode { "no-node", "The device side answers the node query with no node." };
+    QCommandLineOption replySize { "reply-size", "Bytes of the device's answer to the start (default 1).",
+        "n" };
+    QCommandLineOption progressStep { "progress-step", "Progress per report from the device (default 5).",
+        "percent" };
+    QCommandLineOption allowDowngrade { "allow-downgrade", "Go on with a package older than the device." };
+    QCommandLineOption trace { "trace", "Print every message that crosses the host, one line each." };
+    QCommandLineOption transcript { "transcript", "Write every message as a JSON line to this file.",
+        "file" };
+    QCommandLineOption repeat { "repeat",
+        "Run the whole road n times in one process and report the resident "
+        "memory after the first and the last run.",
+        "n" };
+    QCommandLineOption demoSize { "demo-size", "Image data of the demo package, e.g. 24M, 64K (default 24M).",
+        "size" };
+    QCommandLineOption pace { "pace", "Pause between progress reports (default 40 on a terminal, else 0).",
+        "ms" };
+    QCommandLineOption verbose { "verbose", "Print the plug-in's log lines on stderr." };
 };
 
 // A whole number within bounds, or an error line naming the option.
 bool readNumber(const QCommandLineParser& parser, const QCommandLineOption& option, int low, int high,
-                int& target, QString& error)
+    int& target, QString& error)
 {
     if (!parser.isSet(option))
         return true;
@@ -94,9 +99,8 @@ SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString&
     parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.addHelpOption();
     parser.addPositionalArgument("package", "Upgrade package to use (default: a demo package).", "[package]");
-    parser.addOptions({d.plugin, d.deviceVersion, d.refuseStart, d.failAt, d.noNode, d.replySize,
-                       d.progressStep, d.allowDowngrade, d.trace, d.transcript, d.repeat, d.demoSize, d.pace,
-                       d.verbose});
+    parser.addOptions({ d.plugin, d.deviceVersion, d.refuseStart, d.failAt, d.noNode, d.replySize,
+        d.progressStep, d.allowDowngrade, d.trace, d.transcript, d.repeat, d.demoSize, d.pace, d.verbose });
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return Parse::Error;
@@ -120,7 +124,8 @@ SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString&
     trace = parser.isSet(d.trace);
     verbose = parser.isSet(d.verbose);
     transcript = parser.value(d.transcript);
-    if (!readNumber(parser, d.failAt, 0, 100, failAt, error) || !readNumber(parser, d.replySize, 0, 64, replySize, error)
+    if (!readNumber(parser, d.failAt, 0, 100, failAt, error)
+        || !readNumber(parser, d.replySize, 0, 64, replySize, error)
         || !readNumber(parser, d.progressStep, 1, 100, progressStep, error)
         || !readNumber(parser, d.repeat, 1, 1000000, repeat, error)
         || !readNumber(parser, d.pace, 0, 10000, paceMs, error))

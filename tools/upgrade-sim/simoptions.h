@@ -6,27 +6,26 @@
 namespace Sim {
 
 // Everything the command line decides.
-struct SimOptions
-{
+struct SimOptions {
     enum class Parse { Run, Help, Error };
 
-    QString package;                    // empty: build the demo package
+    QString package; // empty: build the demo package
     QString plugin;
     QString deviceVersion = QStringLiteral("1.0.0");
     bool refuseStart = false;
-    int failAt = -1;                    // percent; -1: the device never fails
+    int failAt = -1; // percent; -1: the device never fails
     bool noNode = false;
-    int replySize = 1;                  // bytes of the device's answer to the start
-    int progressStep = 5;               // percent per progress report
+    int replySize = 1; // bytes of the device's answer to the start
+    int progressStep = 5; // percent per progress report
     bool allowDowngrade = false;
     bool trace = false;
     bool verbose = false;
     QString transcript;
     int repeat = 1;
     qint64 demoSize = 24 * 1024 * 1024; // bytes of image data in the demo package
-    int paceMs = -1;                    // pause between reports; -1: by terminal
+    int paceMs = -1; // pause between reports; -1: by terminal
     QString helpText;
-    QString error;                      // one line, when parse() gives Error
+    QString error; // one line, when parse() gives Error
 
     // Reads the arguments (program name first). The default plug-in is the
     // one built with this program.

@@ -63,7 +63,8 @@ int Simulator::run()
     if (outcome.code != ExitUpgraded)
         return fail(outcome.code, outcome.message);
     view.settle();
-    out << "upgraded    the device reports firmware " << QString::fromStdString(device.script().firmwareVersion) << '\n';
+    out << "upgraded    the device reports firmware "
+        << QString::fromStdString(device.script().firmwareVersion) << '\n';
     if (!options.trace && !options.verbose && LogFilter::warnings() > 0)
         out << "plug-in log " << LogFilter::warnings() << " warnings (--verbose shows them)\n";
     out.flush();
@@ -87,10 +88,11 @@ bool Simulator::preparePackage()
         packagePath = given.absoluteFilePath();
     }
     if (packagePath.toUtf8().size() > MaxPathBytes) {
-        fail(ExitUsage, QStringLiteral("package path longer than %1 bytes, more than the host's path message "
-                                       "carries: %2")
-                            .arg(MaxPathBytes)
-                            .arg(packagePath));
+        fail(ExitUsage,
+            QStringLiteral("package path longer than %1 bytes, more than the host's path message "
+                           "carries: %2")
+                .arg(MaxPathBytes)
+                .arg(packagePath));
         return false;
     }
     package.read(packagePath);
@@ -133,7 +135,8 @@ std::optional<QString> Simulator::contractBreach()
     if (host.liveMessages() != 0)
         return QStringLiteral("host contract broken: %1 messages never released").arg(host.liveMessages());
     if (ui.malformed != 0)
-        return QStringLiteral("host contract broken: %1 payloads of the wrong size reached the user interface")
+        return QStringLiteral(
+            "host contract broken: %1 payloads of the wrong size reached the user interface")
             .arg(ui.malformed);
     return std::nullopt;
 }
@@ -146,15 +149,15 @@ RoadOutcome Simulator::playAll()
     for (int run = 1; run <= options.repeat; ++run) {
         const RoadOutcome outcome = road.play(packagePath, package, run == 1);
         if (const auto breach = contractBreach())
-            return RoadOutcome{ExitFailed, QStringLiteral("run %1: %2").arg(run).arg(*breach)};
+            return RoadOutcome { ExitFailed, QStringLiteral("run %1: %2").arg(run).arg(*breach) };
         if (run == 1) {
             first = outcome;
             firstRss = ResidentMemory::kib();
         } else if (outcome != first) {
-            return RoadOutcome{ExitFailed, QStringLiteral("run %1 ended unlike run 1: %2")
-                                               .arg(run)
-                                               .arg(outcome.message.isEmpty() ? QStringLiteral("upgraded")
-                                                                              : outcome.message)};
+            return RoadOutcome { ExitFailed,
+                QStringLiteral("run %1 ended unlike run 1: %2")
+                    .arg(run)
+                    .arg(outcome.message.isEmpty() ? QStringLiteral("upgraded") : outcome.message) };
         }
     }
     if (options.repeat > 1)

@@ -12,8 +12,7 @@ struct TrafficRecord;
 namespace Sim {
 
 // One decoded item of a payload, e.g. path "/tmp/a.upg" or status 1.
-struct PayloadField
-{
+struct PayloadField {
     QString key;
     QJsonValue value;
 };
@@ -26,12 +25,12 @@ struct PayloadField
 // Progress parts and file entries are read through the addresses in the
 // payload: call this while the message is being delivered (the host's
 // observer), when the sender still holds them.
-class TrafficFormatter
-{
+class TrafficFormatter {
 public:
     static std::vector<PayloadField> decode(const Standin::TrafficRecord& record);
 
-    // "   12.345 ms  0xfc000029 getUpgradeFileInfo  command  uistandin -> upgradeviewmodel  size 41  path ..."
+    // "   12.345 ms  0xfc000029 getUpgradeFileInfo  command  uistandin -> upgradeviewmodel  size 41  path
+    // ..."
     static QString traceLine(const Standin::TrafficRecord& record);
     // The same as one JSON object on one line, keys in a fixed order.
     static QString jsonLine(const Standin::TrafficRecord& record);

@@ -11,7 +11,8 @@ bool TrafficLog::open(QTextStream* trace, const QString& transcriptPath)
         return true;
     transcriptFile.setFileName(transcriptPath);
     if (!transcriptFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        error = QStringLiteral("cannot write the transcript '%1': %2").arg(transcriptPath, transcriptFile.errorString());
+        error = QStringLiteral("cannot write the transcript '%1': %2")
+                    .arg(transcriptPath, transcriptFile.errorString());
         return false;
     }
     transcriptOut = std::make_unique<QTextStream>(&transcriptFile);

@@ -34,7 +34,8 @@ SimOptions parsed(QStringList arguments, SimOptions::Parse expected = SimOptions
 {
     arguments.prepend(QStringLiteral("upgrade-sim"));
     SimOptions options;
-    EXPECT_EQ(options.parse(arguments, QStringLiteral("/built/plugin.so")), expected) << options.error.toStdString();
+    EXPECT_EQ(options.parse(arguments, QStringLiteral("/built/plugin.so")), expected)
+        << options.error.toStdString();
     return options;
 }
 
@@ -55,14 +56,15 @@ TEST(SimOptions, DefaultsPlayTheDemoOnTheBuiltPlugin)
 
 TEST(SimOptions, EveryOptionReachesItsField)
 {
-    const SimOptions options =
-        parsed({"pkg.upg", "--plugin", "/other.so", "--device-version", "3.1", "--refuse-start", "--fail-at", "40",
-                "--no-node", "--reply-size", "0", "--progress-step", "25", "--trace", "--transcript", "t.jsonl",
-                "--repeat", "7", "--pace", "3", "--allow-downgrade", "--verbose"});
+    const SimOptions options
+        = parsed({ "pkg.upg", "--plugin", "/other.so", "--device-version", "3.1", "--refuse-start",
+            "--fail-at", "40", "--no-node", "--reply-size", "0", "--progress-step", "25", "--trace",
+            "--transcript", "t.jsonl", "--repeat", "7", "--pace", "3", "--allow-downgrade", "--verbose" });
     EXPECT_EQ(options.package, QStringLiteral("pkg.upg"));
     EXPECT_EQ(options.plugin, QStringLiteral("/other.so"));
     EXPECT_EQ(options.deviceVersion, QStringLiteral("3.1"));
-    EXPECT_TRUE(options.refuseStart && options.noNode && options.trace && options.allowDowngrade && options.verbose);
+    EXPECT_TRUE(
+        options.refuseStart && options.noNode && options.trace && options.allowDowngrade && options.verbose);
     EXPECT_EQ(options.failAt, 40);
     EXPECT_EQ(options.replySize, 0);
     EXPECT_EQ(options.progressStep, 25);
@@ -71,15 +73,12 @@ TEST(SimOptions, EveryOptionReachesItsField)
     EXPECT_EQ(options.paceMs, 3);
 }
 
-struct BadArguments
-{
+struct BadArguments {
     QStringList arguments;
     const char* error;
 };
 
-class SimOptionsErrors : public ::testing::TestWithParam<BadArguments>
-{
-};
+class SimOptionsErrors : public ::testing::TestWithParam<BadArguments> { };
 
 TEST_P(SimOptionsErrors, AreOneLineNamingTheOption)
 {
@@ -87,24 +86,27 @@ TEST_P(SimOptionsErrors, AreOneLineNamingTheOption)
     EXPECT_EQ(options.error.toStdString(), GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SimOptionsErrors,
+INSTANTIATE_TEST_SUITE_P(Table, SimOptionsErrors,
     ::testing::Values(
-        BadArguments{{"--fail-at", "-1"}, "--fail-at wants a whole number from 0 to 100, not '-1'"},
-        BadArguments{{"--fail-at", "forty"}, "--fail-at wants a whole number from 0 to 100, not 'forty'"},
-        BadArguments{{"--progress-step", "0"}, "--progress-step wants a whole number from 1 to 100, not '0'"},
-        BadArguments{{"--repeat", "0"}, "--repeat wants a whole number from 1 to 1000000, not '0'"},
-        BadArguments{{"--reply-size", "65"}, "--reply-size wants a whole number from 0 to 64, not '65'"},
-        BadArguments{{"--demo-size", "lots"}, "--demo-size wants a size such as 24M, 512K or 0, not 'lots'"},
-        BadArguments{{"a.upg", "--demo-size", "1M"}, "--demo-size is for the demo package, not for 'a.upg'"},
-        BadArguments{{"a.upg", "b.upg"}, "one package at most, got 2"},
-        BadArguments{{"--frobnicate"}, "Unknown option 'frobnicate'."}));
+        BadArguments { { "--fail-at", "-1" }, "--fail-at wants a whole number from 0 to 100, not '-1'" },
+        BadArguments {
+            { "--fail-at", "forty" }, "--fail-at wants a whole number from 0 to 100, not 'forty'" },
+        BadArguments {
+            { "--progress-step", "0" }, "--progress-step wants a whole number from 1 to 100, not '0'" },
+        BadArguments { { "--repeat", "0" }, "--repeat wants a whole number from 1 to 1000000, not '0'" },
+        BadArguments { { "--reply-size", "65" }, "--reply-size wants a whole number from 0 to 64, not '65'" },
+        BadArguments {
+            { "--demo-size", "lots" }, "--demo-size wants a size such as 24M, 512K or 0, not 'lots'" },
+        BadArguments {
+            { "a.upg", "--demo-size", "1M" }, "--demo-size is for the demo package, not for 'a.upg'" },
+        BadArguments { { "a.upg", "b.upg" }, "one package at most, got 2" },
+        BadArguments { { "--frobnicate" }, "Unknown option 'frobnicate'." }));
 
 TEST(SimOptions, SizesTakeKAndMSuffixes)
 {
-    const std::vector<std::pair<const char*, qint64>> table = {
-        {"0", 0}, {"100", 100}, {"64K", 65536}, {"64k", 65536}, {"24M", 24 << 20}, {"2048M", qint64(2048) << 20},
-        {"2049M", -1}, {"-1", -1}, {"M", -1}, {"1.5M", -1}, {"", -1}};
+    const std::vector<std::pair<const char*, qint64>> table = { { "0", 0 }, { "100", 100 }, { "64K", 65536 },
+        { "64k", 65536 }, { "24M", 24 << 20 }, { "2048M", qint64(2048) << 20 }, { "2049M", -1 }, { "-1", -1 },
+        { "M", -1 }, { "1.5M", -1 }, { "", -1 } };
     for (const auto& row : table)
         EXPECT_EQ(SimOptions::parseSize(QString::fromLatin1(row.first)), row.second) << row.first;
 }
@@ -113,34 +115,32 @@ TEST(SimOptions, SizesTakeKAndMSuffixes)
 
 TEST(TransferPlan, PartsFollowTheImagesOneAfterAnother)
 {
-    const TransferPlan plan({100, 100, 200}, 5, -1);
-    const std::vector<std::pair<int, std::vector<int32_t>>> table = {
-        {0, {0, 0, 0}},     {10, {40, 0, 0}},   {25, {100, 0, 0}},   {30, {100, 20, 0}},
-        {50, {100, 100, 0}}, {60, {100, 100, 20}}, {99, {100, 100, 98}}, {100, {100, 100, 100}}};
+    const TransferPlan plan({ 100, 100, 200 }, 5, -1);
+    const std::vector<std::pair<int, std::vector<int32_t>>> table = { { 0, { 0, 0, 0 } },
+        { 10, { 40, 0, 0 } }, { 25, { 100, 0, 0 } }, { 30, { 100, 20, 0 } }, { 50, { 100, 100, 0 } },
+        { 60, { 100, 100, 20 } }, { 99, { 100, 100, 98 } }, { 100, { 100, 100, 100 } } };
     for (const auto& row : table)
         EXPECT_EQ(plan.partsAt(row.first), row.second) << row.first << "%";
 }
 
 TEST(TransferPlan, NoImagesCountAsOne)
 {
-    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(50), std::vector<int32_t>{0});
-    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(100), std::vector<int32_t>{100});
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(50), std::vector<int32_t> { 0 });
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(100), std::vector<int32_t> { 100 });
 }
 
-struct PlanCase
-{
+struct PlanCase {
     int step;
     int failAt;
-    std::vector<std::pair<int32_t, int32_t>> reports;   // status, progress
+    std::vector<std::pair<int32_t, int32_t>> reports; // status, progress
 };
 
-class TransferPlanReports : public ::testing::TestWithParam<PlanCase>
-{
-};
+class TransferPlanReports : public ::testing::TestWithParam<PlanCase> { };
 
 TEST_P(TransferPlanReports, RunUpByTheStepToTheEnd)
 {
-    const std::vector<PlannedReport> reports = TransferPlan({10, 30}, GetParam().step, GetParam().failAt).reports();
+    const std::vector<PlannedReport> reports
+        = TransferPlan({ 10, 30 }, GetParam().step, GetParam().failAt).reports();
     std::vector<std::pair<int32_t, int32_t>> seen;
     for (const PlannedReport& report : reports)
         seen.emplace_back(report.status, report.progress);
@@ -148,20 +148,17 @@ TEST_P(TransferPlanReports, RunUpByTheStepToTheEnd)
     EXPECT_EQ(reports.back().parts.size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, TransferPlanReports,
-    ::testing::Values(PlanCase{25, -1, {{1, 25}, {1, 50}, {1, 75}, {2, 100}}},
-                      PlanCase{30, -1, {{1, 30}, {1, 60}, {1, 90}, {2, 100}}},
-                      PlanCase{100, -1, {{2, 100}}},
-                      PlanCase{25, 40, {{1, 25}, {3, 40}}},
-                      PlanCase{25, 50, {{1, 25}, {3, 50}}},
-                      PlanCase{25, 0, {{3, 0}}},
-                      PlanCase{25, 100, {{1, 25}, {1, 50}, {1, 75}, {3, 100}}}));
+INSTANTIATE_TEST_SUITE_P(Table, TransferPlanReports,
+    ::testing::Values(PlanCase { 25, -1, { { 1, 25 }, { 1, 50 }, { 1, 75 }, { 2, 100 } } },
+        PlanCase { 30, -1, { { 1, 30 }, { 1, 60 }, { 1, 90 }, { 2, 100 } } },
+        PlanCase { 100, -1, { { 2, 100 } } }, PlanCase { 25, 40, { { 1, 25 }, { 3, 40 } } },
+        PlanCase { 25, 50, { { 1, 25 }, { 3, 50 } } }, PlanCase { 25, 0, { { 3, 0 } } },
+        PlanCase { 25, 100, { { 1, 25 }, { 1, 50 }, { 1, 75 }, { 3, 100 } } }));
 
 TEST(TransferPlan, SuccessReportsEveryPartComplete)
 {
-    const PlannedReport last = TransferPlan({5, 7, 0}, 10, -1).reports().back();
-    EXPECT_EQ(last, (PlannedReport{2, 100, {100, 100, 100}}));
+    const PlannedReport last = TransferPlan({ 5, 7, 0 }, 10, -1).reports().back();
+    EXPECT_EQ(last, (PlannedReport { 2, 100, { 100, 100, 100 } }));
 }
 
 // ---- Traffic formatter -------------------------------------------------------
@@ -173,7 +170,7 @@ Standin::TrafficRecord recordOf(Standin::Route route, int id, const QByteArray& 
     record.id = id;
     record.bytes = bytes;
     record.sender = "upgradeviewmodel";
-    record.receivers = {"uistandin"};
+    record.receivers = { "uistandin" };
     return record;
 }
 
@@ -197,17 +194,14 @@ LCD::Structs::MessageBoxInfo updatingBox()
     return box;
 }
 
-struct FixedPayload
-{
+struct FixedPayload {
     Standin::Route route;
     int id;
     QByteArray bytes;
     const char* json;
 };
 
-class TrafficFormatterPayloads : public ::testing::TestWithParam<FixedPayload>
-{
-};
+class TrafficFormatterPayloads : public ::testing::TestWithParam<FixedPayload> { };
 
 TEST_P(TrafficFormatterPayloads, DecodeByIdAndSize)
 {
@@ -216,35 +210,39 @@ TEST_P(TrafficFormatterPayloads, DecodeByIdAndSize)
 
 using Standin::Route;
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, TrafficFormatterPayloads,
-    ::testing::Values(
-        FixedPayload{Route::Command, Upgrade::MsgGetUpgradeFileInfo, QByteArray("/a/b.upg\0", 9), R"({"path":"/a/b.upg"})"},
-        FixedPayload{Route::Post, Upgrade::MsgGetUpgradeMD5, QByteArray("/x\0junk", 7), R"({"path":"/x"})"},
-        FixedPayload{Route::Post, Upgrade::MsgSetUpgradeFile, QByteArray("no-terminator"), R"({"path":"no-terminator"})"},
-        FixedPayload{Route::Reply, Upgrade::MsgGetUpgradeFileInfo, QByteArray("\x01\x00", 2),
-                     R"({"typeMatched":1,"downGrade":0})"},
-        FixedPayload{Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x07", 1), R"({"accepted":7})"},
-        FixedPayload{Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x01\x01", 2), R"({"hex":"0101"})"},
-        FixedPayload{Route::Post, Upgrade::MsgStartResult, QByteArray("\x00", 1), R"({"result":0})"},
-        FixedPayload{Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01", 1), R"({"result":1})"},
-        FixedPayload{Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01\x02", 2), R"({"hex":"0102"})"},
-        FixedPayload{Route::Command, Upgrade::MsgQueryNodeList, QByteArray("\x10\x32\x54\x76\x00\x00\x00\x00", 8),
-                     R"({"address":"0x76543210"})"},
-        FixedPayload{Route::Send, Upgrade::MsgMessageBox, QByteArray(811, '\0'), R"({"hex":")"
-                     "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-                     "000000000000000000000000000000000\"}"},
-        FixedPayload{Route::Post, Upgrade::MsgUpgradeFinished, QByteArray(), "{}"}));
+INSTANTIATE_TEST_SUITE_P(Table, TrafficFormatterPayloads,
+    ::testing::Values(FixedPayload { Route::Command, Upgrade::MsgGetUpgradeFileInfo,
+                          QByteArray("/a/b.upg\0", 9), R"({"path":"/a/b.upg"})" },
+        FixedPayload {
+            Route::Post, Upgrade::MsgGetUpgradeMD5, QByteArray("/x\0junk", 7), R"({"path":"/x"})" },
+        FixedPayload { Route::Post, Upgrade::MsgSetUpgradeFile, QByteArray("no-terminator"),
+            R"({"path":"no-terminator"})" },
+        FixedPayload { Route::Reply, Upgrade::MsgGetUpgradeFileInfo, QByteArray("\x01\x00", 2),
+            R"({"typeMatched":1,"downGrade":0})" },
+        FixedPayload { Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x07", 1), R"({"accepted":7})" },
+        FixedPayload {
+            Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x01\x01", 2), R"({"hex":"0101"})" },
+        FixedPayload { Route::Post, Upgrade::MsgStartResult, QByteArray("\x00", 1), R"({"result":0})" },
+        FixedPayload { Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01", 1), R"({"result":1})" },
+        FixedPayload {
+            Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01\x02", 2), R"({"hex":"0102"})" },
+        FixedPayload { Route::Command, Upgrade::MsgQueryNodeList,
+            QByteArray("\x10\x32\x54\x76\x00\x00\x00\x00", 8), R"({"address":"0x76543210"})" },
+        FixedPayload { Route::Send, Upgrade::MsgMessageBox, QByteArray(811, '\0'),
+            R"({"hex":")"
+            "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+            "000000000000000000000000000000000\"}" },
+        FixedPayload { Route::Post, Upgrade::MsgUpgradeFinished, QByteArray(), "{}" }));
 
 TEST(TrafficFormatter, MessageBoxIsItsLogForm)
 {
     const QByteArray bytes = bytesOf(updatingBox());
     EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgMessageBox, bytes).toStdString(),
-              R"({"box":"func code(1), box type(5), total rate(10), sub rate(60), visiable(1), can revoke(0), )"
-              R"(tip time(2000), text(Updating...), btn text(), second btn(),currentStatus(1), isLocal(0), )"
-              R"x(bAccept(0),deviceStatus(1)"})x");
+        R"({"box":"func code(1), box type(5), total rate(10), sub rate(60), visiable(1), can revoke(0), )"
+        R"(tip time(2000), text(Updating...), btn text(), second btn(),currentStatus(1), isLocal(0), )"
+        R"x(bAccept(0),deviceStatus(1)"})x");
     EXPECT_EQ(decodedJson(Route::Post, Upgrade::MsgMessageBoxReturned, bytes),
-              decodedJson(Route::Send, Upgrade::MsgMessageBox, bytes));
+        decodedJson(Route::Send, Upgrade::MsgMessageBox, bytes));
 }
 
 // The parts are read where the sender keeps them, through the payload's addresses.
@@ -254,16 +252,16 @@ TEST(TrafficFormatter, ProgressReportShowsThePartsOfTheSender)
     report.nodeId = 3;
     report.status = 1;
     report.progress = 45;
-    for (const int32_t percent : {100, 42, 0}) {
+    for (const int32_t percent : { 100, 42, 0 }) {
         LCD::ProtoModel::Device::s_UpgradeProgressPart part;
         part.progress = percent;
         report.parts.push_back(part);
     }
     EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgUpgradeProgress, bytesOf(report)).toStdString(),
-              R"({"nodeId":3,"status":1,"progress":45,"parts":[100,42,0]})");
+        R"({"nodeId":3,"status":1,"progress":45,"parts":[100,42,0]})");
     report.parts.clear();
     EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgUpgradeProgress, bytesOf(report)).toStdString(),
-              R"({"nodeId":3,"status":1,"progress":45,"parts":[]})");
+        R"({"nodeId":3,"status":1,"progress":45,"parts":[]})");
 }
 
 TEST(TrafficFormatter, StartCommandShowsItsFileEntries)
@@ -272,33 +270,36 @@ TEST(TrafficFormatter, StartCommandShowsItsFileEntries)
     files[0].nodeId = 2;
     files[0].filePath = "/tmp/p.upg";
     EXPECT_EQ(decodedJson(Route::Command, Upgrade::MsgStartUpgrade, bytesOf(files)).toStdString(),
-              R"({"entries":[{"filePath":"/tmp/p.upg","nodeId":2}]})");
+        R"({"entries":[{"filePath":"/tmp/p.upg","nodeId":2}]})");
     files.clear();
     EXPECT_EQ(decodedJson(Route::Command, Upgrade::MsgStartUpgrade, bytesOf(files)).toStdString(),
-              R"({"entries":[]})");
+        R"({"entries":[]})");
 }
 
 TEST(TrafficFormatter, LinesCarryTimeIdNameRouteSenderSizeAndPayload)
 {
-    Standin::TrafficRecord record = recordOf(Route::Reply, Upgrade::MsgGetUpgradeFileInfo, QByteArray("\x01\x01", 2));
+    Standin::TrafficRecord record
+        = recordOf(Route::Reply, Upgrade::MsgGetUpgradeFileInfo, QByteArray("\x01\x01", 2));
     record.elapsedNs = 12345678;
     record.sequence = 4;
     EXPECT_EQ(TrafficFormatter::traceLine(record).toStdString(),
-              "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  flags 0  "
-              "typeMatched 1  downGrade 1");
+        "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  flags 0 "
+        " "
+        "typeMatched 1  downGrade 1");
     EXPECT_EQ(TrafficFormatter::jsonLine(record).toStdString(),
-              R"({"time_ms":12.346,"seq":4,"route":"reply","id":"0xfc000029","name":"getUpgradeFileInfo",)"
-              R"("sender":"upgradeviewmodel","receivers":["uistandin"],"flags":0,"size":2,)"
-              R"("payload":{"typeMatched":1,"downGrade":1}})");
+        R"({"time_ms":12.346,"seq":4,"route":"reply","id":"0xfc000029","name":"getUpgradeFileInfo",)"
+        R"("sender":"upgradeviewmodel","receivers":["uistandin"],"flags":0,"size":2,)"
+        R"("payload":{"typeMatched":1,"downGrade":1}})");
     record.receivers.clear();
     EXPECT_TRUE(TrafficFormatter::traceLine(record).contains(QStringLiteral("upgradeviewmodel -> (nobody)")));
 }
 
 TEST(TrafficFormatter, PathsWithQuotesAndPercentSignsStayIntact)
 {
-    Standin::TrafficRecord record =
-        recordOf(Route::Post, Upgrade::MsgSetUpgradeFile, QByteArray("/a \"b\" %1 %2.upg\0", 18));
-    EXPECT_TRUE(TrafficFormatter::jsonLine(record).endsWith(QStringLiteral(R"("payload":{"path":"/a \"b\" %1 %2.upg"}})")))
+    Standin::TrafficRecord record
+        = recordOf(Route::Post, Upgrade::MsgSetUpgradeFile, QByteArray("/a \"b\" %1 %2.upg\0", 18));
+    EXPECT_TRUE(TrafficFormatter::jsonLine(record).endsWith(
+        QStringLiteral(R"("payload":{"path":"/a \"b\" %1 %2.upg"}})")))
         << TrafficFormatter::jsonLine(record).toStdString();
     EXPECT_TRUE(TrafficFormatter::traceLine(record).endsWith(QStringLiteral(R"(path "/a \"b\" %1 %2.upg")")));
 }
@@ -325,7 +326,8 @@ TEST(ProgressView, BarFillsWithTheTotalRate)
 {
     LCD::Structs::MessageBoxInfo box = updatingBox();
     box.totalRate = 45;
-    EXPECT_EQ(ProgressView::barLine(box, 20), QStringLiteral("  [#########...........]  45%  sub  60%  Updating..."));
+    EXPECT_EQ(ProgressView::barLine(box, 20),
+        QStringLiteral("  [#########...........]  45%  sub  60%  Updating..."));
     box.totalRate = 130;
     EXPECT_TRUE(ProgressView::barLine(box, 4).startsWith(QStringLiteral("  [####] 130%")));
     box.totalRate = -1;
@@ -358,7 +360,9 @@ TEST(ProgressView, PlainOutputHasOneLinePerBox)
     view.show(updatingBox());
     view.settle();
     view.show(updatingBox());
-    EXPECT_EQ(screen, QStringLiteral("  box  total  10%  sub  60%  Updating...\n  box  total  10%  sub  60%  Updating...\n"));
+    EXPECT_EQ(screen,
+        QStringLiteral(
+            "  box  total  10%  sub  60%  Updating...\n  box  total  10%  sub  60%  Updating...\n"));
 }
 
 // ---- Demo package and package peek ------------------------------------------
@@ -386,7 +390,7 @@ TEST(DemoPackage, ThreeImagesForTheDeviceInAFolderThatGoesAway)
         EXPECT_EQ(peek.dataVersion, QStringLiteral("1.2.0"));
         ASSERT_EQ(peek.imageSizes.size(), 3u);
         // Each record: magic, length, {"md5":"<32 digits>"} (42 bytes), data.
-        EXPECT_EQ(peek.imageSizes, (std::vector<qint64>{8 + 42 + 3000, 8 + 42 + 2000, 8 + 42 + 1000}));
+        EXPECT_EQ(peek.imageSizes, (std::vector<qint64> { 8 + 42 + 3000, 8 + 42 + 2000, 8 + 42 + 1000 }));
         EXPECT_EQ(peek.summary(), QStringLiteral("3 images, 0.0 MiB, Vesk model 29974, data version 1.2.0"));
     }
     EXPECT_FALSE(QFile::exists(path));
@@ -428,14 +432,13 @@ TEST(LogFilter, ShowWritesEveryLineWithLevelAndPlace)
     QString shown;
     QTextStream stream(&shown);
     LogFilter::install(LogFilter::Mode::Show, &stream);
-    qDebug() << "filePath :" << "x";
+    qDebug() << "filePath :"
+             << "x";
     LogFilter::uninstall();
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("log  debug  filePath : x  (simparts_test.cpp:"))) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("log  debug  filePath : x  (simparts_test.cpp:")))
+        << shown.toStdString();
 }
 
-TEST(ResidentMemory, IsReadFromTheKernel)
-{
-    EXPECT_GT(ResidentMemory::kib(), 0);
-}
+TEST(ResidentMemory, IsReadFromTheKernel) { EXPECT_GT(ResidentMemory::kib(), 0); }
 
 } // namespace

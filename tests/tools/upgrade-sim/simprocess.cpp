@@ -42,9 +42,10 @@ QString normaliseTranscript(const QString& transcript)
 {
     QString text = transcript;
     text.replace(QRegularExpression(QStringLiteral("\"time_ms\":[0-9.]+")), QStringLiteral("\"time_ms\":0"));
-    text.replace(QRegularExpression(QStringLiteral("/[^\"]*/upgrade-sim-[A-Za-z0-9]+/")), QStringLiteral("<demo>/"));
+    text.replace(
+        QRegularExpression(QStringLiteral("/[^\"]*/upgrade-sim-[A-Za-z0-9]+/")), QStringLiteral("<demo>/"));
     text.replace(QRegularExpression(QStringLiteral("\"address\":\"0x[0-9a-f]+\"")),
-                 QStringLiteral("\"address\":\"<address>\""));
+        QStringLiteral("\"address\":\"<address>\""));
     return text;
 }
 

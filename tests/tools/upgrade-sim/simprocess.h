@@ -8,8 +8,7 @@
 namespace simtesting {
 
 // What a run of the built upgrade-sim left behind.
-struct SimRun
-{
+struct SimRun {
     int exitCode = -1;
     bool crashed = false;
     QString out;
@@ -22,7 +21,8 @@ struct SimRun
 };
 
 // Runs the program with the arguments, output not a terminal.
-SimRun runSim(const QStringList& arguments, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+SimRun runSim(const QStringList& arguments,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 // A transcript with what differs between runs replaced: times, the demo's
 // temporary folder, query wrapper addresses.

@@ -18,8 +18,7 @@ using simtesting::runSim;
 using simtesting::SimRun;
 
 // Packages the user might hand over, written once for the whole suite.
-class UpgradeSimProgram : public ::testing::Test
-{
+class UpgradeSimProgram : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -72,7 +71,8 @@ std::unique_ptr<QTemporaryDir> UpgradeSimProgram::folder;
 // The whole error output of a failing run is the one line given.
 void expectOneErrorLine(const SimRun& run, const QString& line)
 {
-    EXPECT_EQ(run.err.toStdString(), (QStringLiteral("upgrade-sim: ") + line + QLatin1Char('\n')).toStdString());
+    EXPECT_EQ(
+        run.err.toStdString(), (QStringLiteral("upgrade-sim: ") + line + QLatin1Char('\n')).toStdString());
 }
 
 TEST_F(UpgradeSimProgram, DefaultDemoUpgradesAndEndsWithTheSuccessBox)
@@ -83,26 +83,25 @@ TEST_F(UpgradeSimProgram, DefaultDemoUpgradesAndEndsWithTheSuccessBox)
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     EXPECT_EQ(run.lastBoxLine(), QStringLiteral("  box  success  Device updated successfully."));
     EXPECT_EQ(run.linesStartingWith(QStringLiteral("file info")),
-              QStringList{QStringLiteral("file info   device type matches: yes, downgrade: no")});
-    EXPECT_EQ(run.linesStartingWith(QStringLiteral("verify")), QStringList{QStringLiteral("verify      verified")});
+        QStringList { QStringLiteral("file info   device type matches: yes, downgrade: no") });
+    EXPECT_EQ(run.linesStartingWith(QStringLiteral("verify")),
+        QStringList { QStringLiteral("verify      verified") });
     EXPECT_EQ(run.linesStartingWith(QStringLiteral("upgraded")),
-              QStringList{QStringLiteral("upgraded    the device reports firmware 1.2.0")});
+        QStringList { QStringLiteral("upgraded    the device reports firmware 1.2.0") });
     // The first box at 0 percent, then one per report of 5 percent.
     EXPECT_EQ(run.linesStartingWith(QStringLiteral("  box  total")).size(), 20);
 }
 
-struct BadDay
-{
+struct BadDay {
     const char* name;
-    QStringList arguments;      // "<other-model>" and "<corrupted>" stand for the suite's packages
+    QStringList arguments; // "<other-model>" and "<corrupted>" stand for the suite's packages
     int exitCode;
-    QString errorLine;          // without the program's prefix
-    QString stdoutLine;         // a line the road must have printed
-    QString lastBox;            // empty: no box at all
+    QString errorLine; // without the program's prefix
+    QString stdoutLine; // a line the road must have printed
+    QString lastBox; // empty: no box at all
 };
 
-class UpgradeSimBadDay : public UpgradeSimProgram, public ::testing::WithParamInterface<BadDay>
-{
+class UpgradeSimBadDay : public UpgradeSimProgram, public ::testing::WithParamInterface<BadDay> {
 protected:
     QStringList arguments() const
     {
@@ -128,46 +127,46 @@ TEST_P(UpgradeSimBadDay, GivesItsExitCodeAndOneClearLine)
 
 const QString Small = QStringLiteral("--demo-size=64K");
 
-INSTANTIATE_TEST_SUITE_P(
-    Rehearsals, UpgradeSimBadDay,
-    ::testing::Values(
-        BadDay{"RefuseStart", {Small, "--refuse-start"}, 1,
-               "upgrade refused: the device side did not accept the start", "start       refused", "  box  withdrawn"},
-        BadDay{"FailAt40", {Small, "--fail-at", "40"}, 1,
-               "upgrade failed: the device side reported a failure at 40% (box: Device update failed.)",
-               "  box  total  35%  sub  70%  Updating...", "  box  failure  Device update failed."},
-        BadDay{"NoNode", {Small, "--no-node"}, 1, "upgrade not started: the device side reported no node",
-               "start       no start result", ""},
-        BadDay{"StartAnswerOfTwoBytes", {Small, "--reply-size", "2"}, 1,
-               "upgrade refused: the device side did not accept the start (its answer had 2 bytes, not 1)",
-               "start       refused", "  box  withdrawn"},
-        BadDay{"OtherModel", {"<other-model>"}, 2,
-               "package rejected: not made for this device type (Vesk, model 29974)",
-               "file info   device type matches: no, downgrade: -", ""},
-        BadDay{"Corrupted", {"<corrupted>"}, 2,
-               "package rejected: verification failed (package structure or an image digest)",
-               "verify      not verified", ""},
-        BadDay{"Downgrade", {Small, "--device-version", "2.0.0"}, 2,
-               "package rejected: it would lower the device's firmware from 2.0.0 to 1.2.0 (--allow-downgrade goes on)",
-               "file info   device type matches: yes, downgrade: yes", ""},
-        BadDay{"FailAtOutOfRange", {"--fail-at", "101"}, 3,
-               "--fail-at wants a whole number from 0 to 100, not '101' (--help lists the options)", "", ""},
-        BadDay{"MissingPackage", {"/nonexistent/package.upg"}, 3, "no such package: /nonexistent/package.upg", "",
-               ""},
-        BadDay{"NotAPlugin", {"--plugin", UPGRADE_SIM_GOLDEN}, 3,
-               "cannot load plug-in: " UPGRADE_SIM_GOLDEN ": invalid ELF header", "", ""}),
+INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimBadDay,
+    ::testing::Values(BadDay { "RefuseStart", { Small, "--refuse-start" }, 1,
+                          "upgrade refused: the device side did not accept the start", "start       refused",
+                          "  box  withdrawn" },
+        BadDay { "FailAt40", { Small, "--fail-at", "40" }, 1,
+            "upgrade failed: the device side reported a failure at 40% (box: Device update failed.)",
+            "  box  total  35%  sub  70%  Updating...", "  box  failure  Device update failed." },
+        BadDay { "NoNode", { Small, "--no-node" }, 1, "upgrade not started: the device side reported no node",
+            "start       no start result", "" },
+        BadDay { "StartAnswerOfTwoBytes", { Small, "--reply-size", "2" }, 1,
+            "upgrade refused: the device side did not accept the start (its answer had 2 bytes, not 1)",
+            "start       refused", "  box  withdrawn" },
+        BadDay { "OtherModel", { "<other-model>" }, 2,
+            "package rejected: not made for this device type (Vesk, model 29974)",
+            "file info   device type matches: no, downgrade: -", "" },
+        BadDay { "Corrupted", { "<corrupted>" }, 2,
+            "package rejected: verification failed (package structure or an image digest)",
+            "verify      not verified", "" },
+        BadDay { "Downgrade", { Small, "--device-version", "2.0.0" }, 2,
+            "package rejected: it would lower the device's firmware from 2.0.0 to 1.2.0 (--allow-downgrade "
+            "goes on)",
+            "file info   device type matches: yes, downgrade: yes", "" },
+        BadDay { "FailAtOutOfRange", { "--fail-at", "101" }, 3,
+            "--fail-at wants a whole number from 0 to 100, not '101' (--help lists the options)", "", "" },
+        BadDay { "MissingPackage", { "/nonexistent/package.upg" }, 3,
+            "no such package: /nonexistent/package.upg", "", "" },
+        BadDay { "NotAPlugin", { "--plugin", UPGRADE_SIM_GOLDEN }, 3,
+            "cannot load plug-in: " UPGRADE_SIM_GOLDEN ": invalid ELF header", "", "" }),
     [](const ::testing::TestParamInfo<BadDay>& param) { return std::string(param.param.name); });
 
 TEST_F(UpgradeSimProgram, DowngradeGoesOnWhenAllowed)
 {
-    const SimRun run = runSim({Small, "--device-version", "2.0.0", "--allow-downgrade"});
+    const SimRun run = runSim({ Small, "--device-version", "2.0.0", "--allow-downgrade" });
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.lastBoxLine(), QStringLiteral("  box  success  Device updated successfully."));
 }
 
 TEST_F(UpgradeSimProgram, HelpNamesTheExitCodesAndTheLogPolicy)
 {
-    const SimRun run = runSim({"--help"});
+    const SimRun run = runSim({ "--help" });
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.contains(QStringLiteral("Exit codes: 0 upgraded"))) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("--verbose prints every log line"))) << run.out.toStdString();
@@ -177,20 +176,25 @@ TEST_F(UpgradeSimProgram, HelpNamesTheExitCodesAndTheLogPolicy)
 // plug-in's log lines come between them.
 TEST_F(UpgradeSimProgram, TraceShowsEveryMessageDecoded)
 {
-    const SimRun run = runSim({Small, "--trace", "--progress-step", "50"});
+    const SimRun run = runSim({ Small, "--trace", "--progress-step", "50" });
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList expected = {
-        "0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  flags 0  typeMatched 1  downGrade 0",
+        "0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  flags 0  typeMatched 1 "
+        " downGrade 0",
         "0xfc020019 verifyResult  post  upgradeviewmodel -> uistandin  size 1  flags 0  result 1",
-        "0xfc080003 upgradeProgress  send  devicestandin -> upgradeviewmodel  size 40  flags 9  nodeId 1  status 1  "
+        "0xfc080003 upgradeProgress  send  devicestandin -> upgradeviewmodel  size 40  flags 9  nodeId 1  "
+        "status 1  "
         "progress 50  parts [100,0,0]",
-        "0xfc02001e messageBox  send  upgradeviewmodel -> uistandin  size 812  flags 9  box func code(1), box type(1), "
-        "total rate(-1), sub rate(0), visiable(1), can revoke(0), tip time(2000), text(Device updated successfully.), "
+        "0xfc02001e messageBox  send  upgradeviewmodel -> uistandin  size 812  flags 9  box func code(1), "
+        "box type(1), "
+        "total rate(-1), sub rate(0), visiable(1), can revoke(0), tip time(2000), text(Device updated "
+        "successfully.), "
         "btn text(), second btn(),currentStatus(2), isLocal(0), bAccept(0),deviceStatus(1)",
         "0xfc0c0c08 upgradeFinished  send  upgradeviewmodel -> upgradeviewmodel  size 0  flags 9",
     };
     for (const QString& line : expected)
-        EXPECT_TRUE(run.out.contains(QStringLiteral(" ms  ") + line + QLatin1Char('\n'))) << line.toStdString();
+        EXPECT_TRUE(run.out.contains(QStringLiteral(" ms  ") + line + QLatin1Char('\n')))
+            << line.toStdString();
     EXPECT_TRUE(run.out.contains(QRegularExpression(QStringLiteral("\nlog  warning  read file size:"))));
     EXPECT_TRUE(run.out.contains(QRegularExpression(
         QStringLiteral("startUpgrade  command  upgradeviewmodel -> devicestandin  size 24  flags 0  entries "
@@ -207,7 +211,7 @@ TEST_F(UpgradeSimProgram, TranscriptOfTheDemoMatchesTheGolden)
     // The demo's folder under /tmp keeps the path payloads' sizes the same.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp"));
-    const SimRun run = runSim({"--transcript", path}, environment);
+    const SimRun run = runSim({ "--transcript", path }, environment);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QFile written(path);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
@@ -234,18 +238,19 @@ TEST_F(UpgradeSimProgram, SoakOf500RunsKeepsResidentMemoryFlat)
     // Under AddressSanitizer freed blocks wait in a quarantine that would
     // read as growth; the sanitizer's other checks stay on.
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":quarantine_size_mb=0"));
-    const SimRun run = runSim({Small, "--repeat", "500"}, environment);
+        environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":quarantine_size_mb=0"));
+    const SimRun run = runSim({ Small, "--repeat", "500" }, environment);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("runs        500, all ended alike\n")));
-    const QRegularExpressionMatch figures =
-        QRegularExpression(QStringLiteral("memory      resident (\\d+) KiB after run 1, (\\d+) KiB after run 500"))
-            .match(run.out);
+    const QRegularExpressionMatch figures = QRegularExpression(
+        QStringLiteral("memory      resident (\\d+) KiB after run 1, (\\d+) KiB after run 500"))
+                                                .match(run.out);
     ASSERT_TRUE(figures.hasMatch()) << run.out.toStdString();
     const qint64 first = figures.captured(1).toLongLong();
     const qint64 last = figures.captured(2).toLongLong();
     EXPECT_GT(first, 0);
-    EXPECT_LT(last - first, 1024) << "resident " << first << " KiB after run 1, " << last << " KiB after run 500";
+    EXPECT_LT(last - first, 1024) << "resident " << first << " KiB after run 1, " << last
+                                  << " KiB after run 500";
 }
 
 } // namespace
