@@ -97,8 +97,6 @@ QByteArray readBounded(QIODevice& device, qint64 length)
 
 namespace {
 
-using Package::ChunkSize;
-
 // Text up to the first NUL byte.
 QByteArray untilNul(const QByteArray& bytes)
 {
@@ -213,7 +211,8 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
 {
     QCryptographicHash md5(QCryptographicHash::Md5);
     qint64 remaining = length;
-    qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, ChunkSize));
+    const qint64 chunkSize = buffer.size();
+    qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
     int chunks = 0;
     int sinceDrop = 0;
     while (chunkLength > 0) {
@@ -225,7 +224,7 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
         // The buffer was all zeros before the read, so clearing what the read
         // wrote leaves the whole buffer zero-filled.
         std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
-        chunkLength = static_cast<qint32>(qMin<qint64>(remaining, ChunkSize));
+        chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
         if (sinceDrop > 9) {
             if (options.dropPageCache)
                 dropPageCache(log);
@@ -281,7 +280,7 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
         return result;
     }
 
-    QByteArray buffer(ChunkSize, '\0');
+    QByteArray buffer(qBound(1, options.chunkSize, Package::ChunkSize), '\0');
     for (size_t i = 0; i < imageSizes.size(); ++i) {
         result.image = static_cast<int>(i);
         if (file.read(4) != PackageMagic) {
