@@ -27,17 +27,6 @@ const char GetUpgradeInfoSignature[]
     = "LCD::ProtoModel::Device::s_UpgradeInfo Upgrade::UpgradeViewModel::getUpgradeInfo(QString)";
 
 // Tests that need a header that decodes run once the JSON reader is in the tree.
-bool jsonReaderAvailable()
-{
-    LCD::ProtoModel::Device::s_UpgradeInfo info;
-    std::string error;
-    return LCD::ProtoModel::decode(std::string("{\"modelID\":1}"), info, error) && info.modelID == 1;
-}
-
-#define REQUIRE_JSON_READER()                                                                                \
-    if (!jsonReaderAvailable())                                                                              \
-    GTEST_SKIP() << "needs the JSON reader (json/decode.h is still the placeholder)"
-
 QByteArray bytesOf(std::initializer_list<int> values)
 {
     QByteArray bytes;
@@ -54,6 +43,12 @@ struct LengthCase
     QByteArray bytes;
     uint32_t expected;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const LengthCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class SmallEndSizeTest : public testing::TestWithParam<LengthCase>
 {
@@ -82,6 +77,12 @@ struct MagicCase
     bool mismatch;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const MagicCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class CheckVeskTest : public testing::TestWithParam<MagicCase>
 {
 };
@@ -98,8 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Magics, CheckVeskTest,
                                          MagicCase{"FirstThreeBytes", QByteArray("Ves"), true},
                                          MagicCase{"Empty", QByteArray(), true},
                                          MagicCase{"Longer", QByteArray("VeskV"), true},
-                                         MagicCase{"TrailingNul", QByteArray("Vesk\0", 5), true},
-                                         MagicCase{"LowerCase", QByteArray("vesk"), true}),
+                                         MagicCase{"TrailingNul", QByteArray("Vesk\0", 5), true}),
                          caseName<MagicCase>);
 
 // ---- decodeJson -----------------------------------------------------------------
@@ -286,7 +286,6 @@ TEST_F(GetUpgradeInfoTest, HugeHeaderLengthReadsOnlyWhatTheFileHolds)
 
 TEST_F(GetUpgradeInfoTest, DecodedHeaderTakesNameFromMagic)
 {
-    REQUIRE_JSON_READER();
     const QString path = fixture.write(PackageFixture::package({16}));
     log.clear();
     const auto info = model.getUpgradeInfo(path);
@@ -299,7 +298,6 @@ TEST_F(GetUpgradeInfoTest, DecodedHeaderTakesNameFromMagic)
 
 TEST_F(GetUpgradeInfoTest, ForeignMagicEndsUpInName)
 {
-    REQUIRE_JSON_READER();
     const QByteArray good = fixture.bytes(PackageFixture::package({16}));
     const QString path = fixture.writeBytes(PackageFixture::patched(good, 0, "Vesq"));
     const auto info = model.getUpgradeInfo(path);
@@ -309,7 +307,6 @@ TEST_F(GetUpgradeInfoTest, ForeignMagicEndsUpInName)
 
 TEST_F(GetUpgradeInfoTest, NulByteEndsTheHeaderText)
 {
-    REQUIRE_JSON_READER();
     Upgrade::PackageContents contents = PackageFixture::package({16});
     contents.header.append('\0');
     contents.header.append("garbage");
