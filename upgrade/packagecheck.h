@@ -34,6 +34,9 @@ struct VerifyOptions
 {
     bool pauseAfterChunk = true; // 10 ms after every chunk (device)
     bool dropPageCache = true; // after the 11th chunk of an image, then every 10th (device)
+    // The device streams 5 MiB chunks; the fuzzer uses tiny ones so that small
+    // inputs reach the chunk cadence.
+    int chunkSize = ChunkSize;
     // Context of the walk's log lines; a null function keeps the walk silent.
     const char* logFile = nullptr;
     int logLine = 0;

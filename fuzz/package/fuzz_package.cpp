@@ -33,6 +33,7 @@ struct Harness
         path = QString::fromLocal8Bit(pattern);
         options.pauseAfterChunk = false;
         options.dropPageCache = false;
+        options.chunkSize = 16;
         options.logFile = __FILE__;
         options.logLine = __LINE__;
         options.logFunction = "fuzz_package";

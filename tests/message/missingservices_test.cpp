@@ -184,7 +184,7 @@ TEST_P(RegistrationWithoutServiceTest, HandlerStillRuns)
 INSTANTIATE_TEST_SUITE_P(Services, RegistrationWithoutServiceTest, ::testing::ValuesIn(cases(true)),
                          ByCaseName());
 
-TEST(MissingHost, ComponentMadeBeforePluginitWarnsOnceAndLooksNothingUp)
+TEST(MissingHost, ComponentMadeBeforePluginitWarnsOnce)
 {
     ScopedHostApi scope(nullptr);
     LogCapture log;

@@ -104,21 +104,6 @@ TEST(QueryWrappers, ResultsStartAsFreshRecords)
     EXPECT_TRUE(request.response.modules.empty());
 }
 
-TEST(NodeFirmwareVersion, CopyIsDeepDownToTheNestedEntries)
-{
-    s_NodeFirmwareVersion version;
-    version.firmwareVersion = "3.2.1";
-    version.modules.resize(1);
-    version.modules[0].name = "fpga";
-    version.modules[0].entries.push_back({9, "bank", "1.0"});
-
-    s_NodeFirmwareVersion copy = version;
-    copy.modules[0].entries[0].version = "2.0";
-    EXPECT_EQ(copy.firmwareVersion, "3.2.1");
-    EXPECT_EQ(copy.modules[0].name, "fpga");
-    EXPECT_EQ(version.modules[0].entries[0].version, "1.0");
-}
-
 TEST(UpgradeInfo, DefaultMeansNoHeaderRead)
 {
     const s_UpgradeInfo info;

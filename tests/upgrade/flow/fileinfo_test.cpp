@@ -66,7 +66,7 @@ class PackageInfo : public flow_testing::FlowFixture, public ::testing::WithPara
 };
 
 // Enabled once the header reader is on this branch.
-TEST_P(PackageInfo, DISABLED_RepliesTypeAndDowngrade)
+TEST_P(PackageInfo, RepliesTypeAndDowngrade)
 {
     const PackageCase& c = GetParam();
     if (!c.device.empty())
@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
     flow_testing::caseName<PackageCase>);
 
 // Enabled once the header reader is on this branch.
-TEST_F(FileInfoTest, DISABLED_DowngradeShowsAfterTheVersionRefresh)
+TEST_F(FileInfoTest, DowngradeShowsAfterTheVersionRefresh)
 {
     flow_testing::PackageFolder folder;
     const QByteArray path =

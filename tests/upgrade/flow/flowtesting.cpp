@@ -19,17 +19,17 @@ void put32(QByteArray& bytes, int offset, int32_t value)
 
 } // namespace
 
-QByteArray boxBytes(const BoxSpec& spec)
+QByteArray boxBytes(const BoxSpec& box)
 {
     QByteArray bytes(812, '\0');
-    put32(bytes, 0, spec.funcCode);
-    put32(bytes, 4, spec.boxType);
-    put32(bytes, 8, spec.subRate);
-    put32(bytes, 12, spec.totalRate);
-    bytes.replace(24, spec.text.size(), spec.text);
+    put32(bytes, 0, box.funcCode);
+    put32(bytes, 4, box.boxType);
+    put32(bytes, 8, box.subRate);
+    put32(bytes, 12, box.totalRate);
+    bytes.replace(24, box.text.size(), box.text);
     bytes[281] = 1;                 // visiable; bAccept and canRevoke stay 0
     put32(bytes, 284, 2000);        // tipTime
-    put32(bytes, 804, spec.currentStatus);
+    put32(bytes, 804, box.currentStatus);
     put32(bytes, 808, 1);           // deviceStatus
     return bytes;
 }

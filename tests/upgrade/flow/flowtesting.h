@@ -45,7 +45,7 @@ struct BoxSpec
     QByteArray text;
     int32_t currentStatus = 0;
 };
-QByteArray boxBytes(const BoxSpec& spec);
+QByteArray boxBytes(const BoxSpec& box);
 
 QByteArray updatingBox(int32_t subRate, int32_t totalRate, const QByteArray& text = "Updating...");
 QByteArray succeededBox(int32_t subRate, const QByteArray& text = "Device updated successfully.");

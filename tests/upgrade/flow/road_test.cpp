@@ -26,7 +26,7 @@ std::string size(const QByteArray& path)
 using RoadTest = flow_testing::FlowFixture;
 
 // Enabled once the header reader and the verification are on this branch.
-TEST_F(RoadTest, DISABLED_OneUpgradeFromChoiceToNewVersion)
+TEST_F(RoadTest, OneUpgradeFromChoiceToNewVersion)
 {
     flow_testing::PackageFolder folder;
     const QByteArray older = folder.write("older.vpk", fullPackage(headerJson("Vesk", 29974, "1.0", "1.5.0"),

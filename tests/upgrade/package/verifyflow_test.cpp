@@ -60,7 +60,12 @@ TEST_F(VerifyFlowTest, RequestWithoutPayloadGetsNoAnswer)
 
     EXPECT_TRUE(ui.verifyResults.empty());
     EXPECT_TRUE(postedResults().empty());
-    EXPECT_EQ(log.count(QStringLiteral("resp does not matches.")), 1);
+    const std::vector<testing_support::LogLine> lines
+        = log.matching(QStringLiteral("resp does not matches."));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].type, QtWarningMsg);
+    EXPECT_EQ(lines[0].function,
+              QLatin1String("krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeMD5(const krt::IMessage*)"));
 }
 
 TEST_F(VerifyFlowTest, UnterminatedPathIsCutAt127Bytes)

@@ -1,7 +1,7 @@
-// The verification request handler (event 0xfc000010 -> event 0xfc020019),
-// against a host that records the events the component emits.
+// The verification request handler called directly, with payloads in
+// exactly sized blocks so that the address sanitizer sees any read past them.
+// Its answers through a host are covered by verifyflow_test.
 
-#include "fakeeventhost.h"
 #include "host/imessage.h"
 #include "packagefixture.h"
 #include "testing/logcapture.h"
@@ -82,19 +82,6 @@ QString quotedPath(const QByteArray& path)
 class VerifyHandlerTest : public testing::Test
 {
 protected:
-    // The byte each posted verification result carried.
-    std::vector<int> results() const
-    {
-        std::vector<int> bytes;
-        for (const FakeEventHost::Event& event : host.events()) {
-            EXPECT_EQ(event.id, Upgrade::MsgVerifyResult);
-            EXPECT_TRUE(event.posted);
-            EXPECT_EQ(event.payload.size(), 1);
-            bytes.push_back(event.payload.isEmpty() ? -1 : event.payload.at(0));
-        }
-        return bytes;
-    }
-
     void expectHandlerContext(const LogLine& line)
     {
         EXPECT_TRUE(line.file.endsWith(QLatin1String("upgradeviewmodel.cpp")));
@@ -103,24 +90,9 @@ protected:
     }
 
     PackageFixture fixture;
-    FakeEventHost host;
     LogCapture log;
     UpgradeViewModel model;
 };
-
-TEST_F(VerifyHandlerTest, PostsOneForAVerifiedPackageAndZeroOtherwise)
-{
-    const QString good = fixture.write(PackageFixture::package({100, 200}), QStringLiteral("good.bin"));
-    Upgrade::PackageContents contents = PackageFixture::package({100, 200});
-    PackageFixture::changeDataByte(contents, 1, 3);
-    const QString bad = fixture.write(contents, QStringLiteral("bad.bin"));
-
-    for (const QString& path : {good, bad, fixture.path(QStringLiteral("absent.bin"))}) {
-        PayloadMessage message(terminated(path));
-        EXPECT_EQ(model.getUpgradeMD5(&message), nullptr);
-    }
-    EXPECT_EQ(results(), (std::vector<int>{1, 0, 0}));
-}
 
 TEST_F(VerifyHandlerTest, LogsThePathQuotedInItsOwnContext)
 {
@@ -143,7 +115,6 @@ TEST_F(VerifyHandlerTest, RequestWithoutPayloadPostsNothing)
     EXPECT_EQ(model.getUpgradeMD5(nullptr), nullptr);
     EXPECT_EQ(model.getUpgradeMD5(&empty), nullptr);
 
-    EXPECT_TRUE(host.events().empty());
     ASSERT_EQ(log.lines().size(), 2u);
     for (const LogLine& line : log.lines()) {
         EXPECT_EQ(line.type, QtWarningMsg);
@@ -180,7 +151,7 @@ TEST_P(PathPayloadTest, CopiesAtMost127BytesUpToTheFirstNul)
     const std::vector<LogLine> lines = log.matching(QStringLiteral("filePath :"));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].message, quotedPath(c.expectedPath));
-    EXPECT_EQ(results(), std::vector<int>{0});
+    expectHandlerContext(lines[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(
