@@ -15,6 +15,8 @@
 
 #include <elf.h>
 
+#include <iostream>
+
 namespace {
 
 // Offset of e_machine: after e_ident and e_type, in either ELF class.
@@ -82,6 +84,7 @@ TEST_F(ForeignPluginTest, APluginForAnotherMachineIsRefusedWithAOneLineReason)
                                  .arg(path, Standin::elfMachineName(foreign), hostMachineName());
     EXPECT_EQ(loader.errorString().toStdString(), expected.toStdString());
     EXPECT_FALSE(loader.errorString().contains(QLatin1Char('\n')));
+    std::cout << "loader says: " << loader.errorString().toStdString() << std::endl;
 }
 
 TEST_F(ForeignPluginTest, TheLoaderIsUsableAgainAfterARefusal)
