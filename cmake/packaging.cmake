@@ -58,9 +58,15 @@ if(UPGRADE_BUILD_TESTS)
   else()
     set(_upgrade_elf_machine "${CMAKE_SYSTEM_PROCESSOR}")
   endif()
+  set(_upgrade_check_options)
+  if("${CMAKE_CXX_FLAGS} ${CMAKE_SHARED_LINKER_FLAGS}" MATCHES "-fsanitize=")
+    # The sanitizer builds link their runtimes into the plug-in.
+    list(APPEND _upgrade_check_options --sanitized)
+  endif()
   # Not run through the emulator: readelf of this machine reads any ELF file.
   add_test(NAME plugin_elf_check
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-plugin.sh $<TARGET_FILE:upgradeviewmodel> ${_upgrade_elf_machine})
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-plugin.sh ${_upgrade_check_options}
+            $<TARGET_FILE:upgradeviewmodel> ${_upgrade_elf_machine})
 endif()
 
 # Debian packages.

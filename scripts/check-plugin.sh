@@ -1,24 +1,30 @@
 #!/usr/bin/env bash
 # Checks a built plug-in file the way the device's host sees it:
-#   check-plugin.sh [--package] PLUGIN MACHINE
+#   check-plugin.sh [--package] [--sanitized] PLUGIN MACHINE
 # MACHINE is readelf's name of the target machine: x86-64 or AArch64.
 #  - a 64-bit ELF shared object for MACHINE,
 #  - SONAME libupgradeviewmodel.so.1,
 #  - exactly two exported symbols, pluginfo and pluginit,
 #  - needed libraries limited to Qt 5 Core and the C/C++ runtime.
 # With --package (a file from a Debian package): also no RPATH/RUNPATH and no
-# debug information or static symbol table left.
+# debug information or static symbol table left. With --sanitized (a build
+# with -fsanitize=...): the sanitizers' runtime libraries may be needed too.
 # readelf reads the ELF files of every machine, so the native one serves for
 # the arm64 plug-in too (READELF overrides it).
 set -euo pipefail
 
 package=0
-if [[ ${1:-} == --package ]]; then
-  package=1
+sanitized=0
+while [[ ${1:-} == --* ]]; do
+  case $1 in
+    --package) package=1 ;;
+    --sanitized) sanitized=1 ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+  esac
   shift
-fi
+done
 if (($# != 2)); then
-  echo "usage: $0 [--package] PLUGIN x86-64|AArch64" >&2
+  echo "usage: $0 [--package] [--sanitized] PLUGIN x86-64|AArch64" >&2
   exit 2
 fi
 plugin=$1
@@ -51,6 +57,7 @@ soname=$(sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p' <<<"$dynamic")
 allowed_needed=(libQt5Core.so.5 libstdc++.so.6 libgcc_s.so.1 libc.so.6 libm.so.6)
 mapfile -t needed < <(sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' <<<"$dynamic")
 for lib in "${needed[@]}"; do
+  ((sanitized)) && [[ $lib =~ ^lib(asan|ubsan|lsan|tsan|hwasan)\.so\.[0-9]+$ ]] && continue
   [[ " ${allowed_needed[*]} " == *" $lib "* ]] || fail "needs $lib; allowed: ${allowed_needed[*]}"
 done
 for lib in libQt5Core.so.5 libc.so.6; do
