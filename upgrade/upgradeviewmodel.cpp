@@ -4,11 +4,36 @@
 // registration record below (both at library load).
 #include "constants/constants.h"
 
+#include "host/api.h"
+#include "host/ihostapi.h"
 #include "host/imessage.h"
+#include "host/imessagecenter.h"
 #include "plugin/componenttmpl.h"
+#include "protomodel/messageboxinfo.h"
+#include "protomodel/nodefirmwareversion.h"
+#include "protomodel/nodelist.h"
+#include "protomodel/queryinfo.h"
+#include "protomodel/upgradefileconfig.h"
 #include "upgrade/upgradeids.h"
 
+#include "upgrade/packagecheck.h"
+#include "json/decode.h"
+
+#include <QCryptographicHash>
 #include <QDebug>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QObject>
+#include <QRegExp>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 template <>
 krt::ComponentInfo krt::ComponentTmpl<Upgrade::UpgradeViewModel>::componentInfo = {
@@ -43,80 +68,511 @@ void UpgradeViewModel::onInit()
 
 // ---- Package format and header reading --------------------------------------
 
+namespace Package {
+
+uint32_t littleEndian32(const QByteArray& bytes)
+{
+    if (bytes.size() < 4)
+        return 0;
+    const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
+    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
+
+void decodeCheckJson(const QString& json, CheckPacket& packet)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
+    if (document.isNull())
+        return;
+    const QJsonObject object = document.object();
+    const QJsonArray images = object.value(QLatin1String("systemImages")).toArray();
+    for (const QJsonValue& image : images) {
+        // Each entry also has a "type", which names nothing the check needs.
+        const QJsonObject entry = image.toObject();
+        // Sizes are written as decimal strings; a JSON number counts as 0.
+        packet.systemImages.push_back(entry.value(QLatin1String("size")).toString().toUInt(nullptr, 10));
+    }
+    packet.md5 = object.value(QLatin1String("md5")).toString();
+}
+
+QByteArray readBounded(QIODevice& device, qint64 length)
+{
+    // QIODevice::read(qint64) sizes its result to the request before reading.
+    const qint64 left = device.isSequential() ? device.bytesAvailable() : device.size() - device.pos();
+    const qint64 bounded = qMin(length, qMax<qint64>(left, 0));
+    if (bounded <= 0)
+        return QByteArray();
+    return device.read(bounded);
+}
+
+} // namespace Package
+
+namespace {
+
+using Package::ChunkSize;
+
+// Text up to the first NUL byte.
+QByteArray untilNul(const QByteArray& bytes)
+{
+    return QByteArray(bytes.constData(), static_cast<int>(qstrnlen(bytes.constData(), uint(bytes.size()))));
+}
+
+} // namespace
+
 uint32_t UpgradeViewModel::getSmallEndSize(const QByteArray& bytes)
 {
-    Q_UNUSED(bytes);
-    return 0;
+    return Package::littleEndian32(bytes);
 }
 
 bool UpgradeViewModel::checkVesk(const QByteArray& bytes)
 {
-    Q_UNUSED(bytes);
-    return true;
+    // A mismatch test: true unless the bytes are exactly "Vesk".
+    return qstrcmp(bytes, PackageMagic) != 0;
 }
 
 void UpgradeViewModel::decodeJson(const QString& json, CheckPacket& packet)
 {
-    Q_UNUSED(json);
-    Q_UNUSED(packet);
+    Package::decodeCheckJson(json, packet);
 }
 
 LCD::ProtoModel::Device::s_UpgradeInfo UpgradeViewModel::getUpgradeInfo(QString path)
 {
-    Q_UNUSED(path);
-    return {};
+    LCD::ProtoModel::Device::s_UpgradeInfo info;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning() << "open upgrade file fail.";
+        return info;
+    }
+    const QByteArray magic = file.read(4);
+    const QByteArray lengthField = file.read(4);
+    // The header length is read signed: 2^31 and above is rejected as negative.
+    const qint32 headerLength = static_cast<qint32>(getSmallEndSize(lengthField));
+    if (headerLength < 0) {
+        qWarning() << "Proj file is invalid, header data len is empty, read header data len is "
+                   << headerLength;
+        return info;
+    }
+    // The reader stops at a NUL byte, which therefore ends the header text.
+    const std::string header = Package::readBounded(file, headerLength).toStdString();
+    std::string error;
+    if (!LCD::ProtoModel::decode<LCD::ProtoModel::Device::s_UpgradeInfo>(header, info, error)) {
+        qWarning() << "upgrade file is invalid, head json decode failed." << error.c_str();
+        return info;
+    }
+    // The device-type rule tests the file's magic through `name`, whatever
+    // the header's own "name" said.
+    info.name = magic.toStdString();
+    return info;
 }
 
 // ---- Package verification ---------------------------------------------------
 
+namespace {
+
+// Log sink of one walk: lines carry the context given in the options, or are
+// dropped when the walk is silent.
+class WalkLog
+{
+public:
+    explicit WalkLog(const Package::VerifyOptions& options)
+        : logger(options.logFile, options.logLine, options.logFunction)
+        , enabled(options.logFunction != nullptr)
+    {
+    }
+
+    bool on() const { return enabled; }
+    QDebug debug() const { return logger.debug(); }
+    QDebug warning() const { return logger.warning(); }
+
+private:
+    QMessageLogger logger;
+    bool enabled;
+};
+
+// Sleeps 10 ms; a signal does not shorten the pause.
+void pauseAfterChunk()
+{
+    timespec request{0, 10 * 1000 * 1000};
+    timespec left{};
+    while (nanosleep(&request, &left) == -1 && errno == EINTR)
+        request = left;
+}
+
+// Keeps a long verification from filling the device's memory with cached
+// pages of a file that is read once.
+void dropPageCache(const WalkLog& log)
+{
+    const int status = std::system("echo 3 > /proc/sys/vm/drop_caches");
+    if (!log.on())
+        return;
+    if (status == 0)
+        log.warning() << "Sync command executed successfully\n";
+    else
+        log.warning() << "Error executing sync command\n";
+}
+
+struct ImageDigest
+{
+    QString computed;
+    qint64 remaining;
+    int chunks;
+};
+
+// Streams `length` bytes of image data through `buffer` into an MD5 digest.
+// A short file ends the loop early; the digest then fails the comparison.
+ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
+                          const Package::VerifyOptions& options, const WalkLog& log)
+{
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    qint64 remaining = length;
+    qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, ChunkSize));
+    int chunks = 0;
+    int sinceDrop = 0;
+    while (chunkLength > 0) {
+        const qint64 bytesRead = file.read(buffer.data(), chunkLength);
+        if (bytesRead <= 0)
+            break;
+        remaining -= bytesRead;
+        md5.addData(buffer.constData(), static_cast<int>(bytesRead));
+        // The buffer was all zeros before the read, so clearing what the read
+        // wrote leaves the whole buffer zero-filled.
+        std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
+        chunkLength = static_cast<qint32>(qMin<qint64>(remaining, ChunkSize));
+        if (sinceDrop > 9) {
+            if (options.dropPageCache)
+                dropPageCache(log);
+            sinceDrop = 0;
+        }
+        if (log.on())
+            log.warning() << "read file size:" << chunkLength << "packageLen is:" << remaining
+                          << "bytesRead:" << bytesRead;
+        if (options.pauseAfterChunk)
+            pauseAfterChunk();
+        ++sinceDrop;
+        ++chunks;
+    }
+    return {QString::fromLatin1(md5.result().toHex()), remaining, chunks};
+}
+
+} // namespace
+
+namespace Package {
+
+VerifyResult verify(const QString& path, const VerifyOptions& options)
+{
+    const WalkLog log(options);
+    VerifyResult result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    if (file.read(4) != PackageMagic) {
+        if (log.on())
+            log.debug() << "head check fail";
+        result.outcome = VerifyResult::BadMagic;
+        return result;
+    }
+    // The package header is the file-information query's business.
+    const QByteArray headerLength = file.read(4);
+    const QByteArray header = readBounded(file, littleEndian32(headerLength));
+    const QByteArray checkLength = file.read(4);
+    const QByteArray checkBlock = readBounded(file, littleEndian32(checkLength));
+    const QByteArray decoded = QByteArray::fromBase64(checkBlock);
+    const QString checkText = decoded.isNull() ? QString() : QString::fromUtf8(untilNul(decoded));
+
+    CheckPacket packet;
+    decodeCheckJson(checkText, packet);
+    if (log.on())
+        log.debug() << "upgradeCheck" << headerLength << header << checkLength << checkBlock << checkText;
+
+    // Sub-headers decode into the same packet and may append sizes of their
+    // own; only the images the check block lists are walked.
+    const std::vector<uint32_t> imageSizes = packet.systemImages;
+    result.imageCount = static_cast<int>(imageSizes.size());
+    if (imageSizes.empty()) {
+        result.outcome = VerifyResult::Verified;
+        return result;
+    }
+
+    QByteArray buffer(ChunkSize, '\0');
+    for (size_t i = 0; i < imageSizes.size(); ++i) {
+        result.image = static_cast<int>(i);
+        if (file.read(4) != PackageMagic) {
+            if (log.on())
+                log.debug() << "head check fail";
+            result.outcome = VerifyResult::BadImageMagic;
+            return result;
+        }
+        const uint32_t subHeaderLength = littleEndian32(file.read(4));
+        const QByteArray subHeader = readBounded(file, subHeaderLength);
+        // Wraps like the 32-bit size field when the sub-header claims more
+        // than the record: the loop then reads to the end of the file.
+        const uint32_t dataLength = imageSizes[i] - 8u - subHeaderLength;
+        const ImageDigest digest = hashImageData(file, dataLength, buffer, options, log);
+        result.chunks += digest.chunks;
+        if (file.error() != QFileDevice::NoError && log.on())
+            log.debug() << "Error reading file: " << file.errorString();
+
+        // Sub-headers are ASCII; a sub-header that is not JSON keeps the digest
+        // in force (the check block's for the first image).
+        decodeCheckJson(QString::fromLatin1(untilNul(subHeader)), packet);
+        if (packet.md5 != digest.computed) {
+            if (log.on())
+                log.debug() << "md5 check fail" << packet.md5 << digest.computed << digest.remaining;
+            result.outcome = VerifyResult::DigestMismatch;
+            result.expected = packet.md5;
+            result.computed = digest.computed;
+            result.remaining = digest.remaining;
+            return result;
+        }
+    }
+    result.image = -1;
+    result.outcome = VerifyResult::Verified;
+    return result;
+}
+
+} // namespace Package
+
+namespace {
+
+// Longest path text a request carries; the sender's buffer is 128 bytes.
+constexpr int MaxPathLength = 127;
+
+// Copies the NUL-terminated path of a request. A faulty sender may omit the
+// terminator, so the copy never looks past the payload itself.
+QByteArray pathFromPayload(const krt::IMessage& message)
+{
+    const int limit = qBound(0, message.size(), MaxPathLength);
+    const char* data = static_cast<const char*>(message.data());
+    return QByteArray(data, static_cast<int>(qstrnlen(data, uint(limit))));
+}
+
+} // namespace
+
 QString UpgradeViewModel::calmd5(QList<QByteArray> parts) const
 {
-    Q_UNUSED(parts);
-    return {};
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    for (const QByteArray& part : parts)
+        md5.addData(part);
+    return QString::fromLatin1(md5.result().toHex());
 }
 
 bool UpgradeViewModel::upgradeCheck(const QString& path)
 {
-    Q_UNUSED(path);
-    return false;
+    Package::VerifyOptions options;
+    options.logFile = __FILE__;
+    options.logLine = __LINE__;
+    options.logFunction = Q_FUNC_INFO;
+    return Package::verify(path, options).ok();
 }
 
 krt::IMessage* UpgradeViewModel::getUpgradeMD5(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
+    if (!msg || !msg->data()) {
+        qWarning() << "resp does not matches.";
+        return nullptr;
+    }
+    const QByteArray path = pathFromPayload(*msg);
+    qDebug() << "filePath :" << QString::fromUtf8(path);
+    char verified = upgradeCheck(QString::fromUtf8(path)) ? 1 : 0;
+    postEvent(MsgVerifyResult, 1, &verified);
     return nullptr;
 }
+
+// ---- Helpers of the upgrade flow ---------------------------------------------
+
+namespace {
+
+using LCD::ProtoModel::Device::s_NodeFirmwareVersion;
+using LCD::ProtoModel::Device::s_NodeList;
+using LCD::ProtoModel::Device::s_UpgradeFileConfig;
+using LCD::ProtoModel::Device::s_UpgradeInfo;
+using LCD::ProtoModel::Device::s_UpgradeProgress;
+using LCD::ProtoModel::Device::s_UpgradeProgressPart;
+
+// Progress report states.
+constexpr int32_t ProgressHidden = 0;
+constexpr int32_t ProgressUpdating = 1;
+constexpr int32_t ProgressSucceeded = 2;
+constexpr int32_t ProgressFailed = 3;
+
+// Message-box record values.
+constexpr int32_t FuncCodeUpgrade = 1;
+constexpr int32_t FuncCodeHide = -1;
+constexpr int32_t BoxSuccess = 1;
+constexpr int32_t BoxFailure = 4;
+constexpr int32_t BoxProgress = 5;
+constexpr int32_t StatusRunning = 1;
+constexpr int32_t StatusFinished = 2;
+constexpr int32_t TipTimeMs = 2000;
+
+constexpr int MaxPathBytes = 127;
+
+// Versions compare as the number their digits spell: 1.2.10 is 1210. Too
+// many digits for an int, or none, give 0.
+int versionNumber(const std::string& version)
+{
+    return QString::fromUtf8(version.data(), int(version.size())).remove(QRegExp("[^\\d]")).toInt();
+}
+
+bool isSupportedDevice(const s_UpgradeInfo& info)
+{
+    return info.name == PackageMagic && info.modelID == SupportedModelId;
+}
+
+// The path text of a request: up to the first zero, at most 127 bytes, and
+// never beyond what the sender actually sent.
+QByteArray pathText(const krt::IMessage* msg)
+{
+    const int available = std::min(std::max(msg->size(), 0), MaxPathBytes);
+    const char* bytes = static_cast<const char*>(msg->data());
+    const void* zero = std::memchr(bytes, 0, size_t(available));
+    return QByteArray(bytes, zero ? int(static_cast<const char*>(zero) - bytes) : available);
+}
+
+bool queryNode(LCD::Message::MessageHandler& handler, LCD::GlobalMessageHander::QueryInfo<s_NodeList>& query)
+{
+    // The device side fills the wrapper in place, or clears the slot when it
+    // has no node to offer.
+    void* slot = &query;
+    handler.sendCommand(MsgQueryNodeList, sizeof slot, &slot, 0, nullptr);
+    return slot != nullptr;
+}
+
+// The 40-byte progress payload is the memory image of the sender's report;
+// its part list still lives in the sender's memory while the handler runs.
+struct ProgressImage
+{
+    int32_t nodeId;
+    int32_t status;
+    int32_t progress;
+    int32_t padding;
+    const s_UpgradeProgressPart* first;
+    const s_UpgradeProgressPart* last;
+    const s_UpgradeProgressPart* storageEnd;
+};
+static_assert(sizeof(ProgressImage) == sizeof(s_UpgradeProgress), "progress image is the report's size");
+
+s_UpgradeProgress progressFromImage(const void* payload)
+{
+    ProgressImage image;
+    std::memcpy(&image, payload, sizeof image);
+    s_UpgradeProgress report;
+    report.nodeId = image.nodeId;
+    report.status = image.status;
+    report.progress = image.progress;
+    if (image.first && image.last > image.first)
+        report.parts.assign(image.first, image.last);
+    return report;
+}
+
+// The largest part still below 100; finished parts say nothing about the
+// current step. Without parts the overall rate, six times faster, stands in.
+int32_t subRateOf(const s_UpgradeProgress& report)
+{
+    if (report.parts.empty()) {
+        // Six times in 32-bit arithmetic as the device does, wrapping instead
+        // of overflowing.
+        const auto scaled = static_cast<int32_t>(static_cast<uint32_t>(report.progress) * 6u);
+        return std::min(scaled, 100);
+    }
+    int32_t rate = 0;
+    for (const s_UpgradeProgressPart& part : report.parts) {
+        if (part.progress <= 99 && part.progress > rate)
+            rate = part.progress;
+    }
+    return rate;
+}
+
+LCD::Structs::MessageBoxInfo baseBox(int32_t funcCode, int32_t currentStatus)
+{
+    LCD::Structs::MessageBoxInfo box;
+    box.funcCode = funcCode;
+    box.totalRate = -1;
+    box.bAccept = false;
+    box.visiable = true;
+    box.canRevoke = false;
+    box.tipTime = TipTimeMs;
+    box.isLocal = false;
+    box.currentStatus = currentStatus;
+    box.deviceStatus = 1;
+    return box;
+}
+
+// Copies a translated text with its terminating zero; a translation too long
+// for the field is cut before the first UTF-8 sequence that does not fit.
+void setText(char (&field)[256], const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    int length = std::min(utf8.size(), int(sizeof field) - 1);
+    if (length < utf8.size()) {
+        while (length > 0 && (uchar(utf8[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::memcpy(field, utf8.constData(), size_t(length));
+    std::memset(field + length, 0, sizeof field - size_t(length));
+}
+
+} // namespace
 
 // ---- Version policy and node-version refresh ---------------------------------
 
 std::vector<int> UpgradeViewModel::stringToVector(const std::string& version) const
 {
-    Q_UNUSED(version);
-    return {};
+    int number = versionNumber(version);
+    std::vector<int> digits;
+    if (number <= 0)
+        return digits;
+    for (;;) {
+        digits.insert(digits.begin(), number % 10);
+        if (number < 10)
+            break;
+        number /= 10;
+    }
+    return digits;
 }
 
 bool UpgradeViewModel::isDownGrade(const std::string& version)
 {
-    Q_UNUSED(version);
-    return false;
+    const int current = versionNumber(nodeVersion);
+    const int candidate = versionNumber(version);
+    qInfo() << "current device version" << QString::fromStdString(nodeVersion) << "upgradeFile version"
+            << QString::fromStdString(version);
+    return current > candidate;
 }
 
 bool UpgradeViewModel::isUnallowedDownGrade(const std::string& version, const std::string& minVersion) const
 {
-    Q_UNUSED(version);
-    Q_UNUSED(minVersion);
+    qInfo() << "support min device version" << QString::fromStdString(minVersion) << "upgradeFile version"
+            << QString::fromStdString(version);
+    const std::vector<int> minimum = stringToVector(minVersion);
+    const std::vector<int> candidate = stringToVector(version);
+    // Digit by digit: a larger digit does not settle it, a later smaller one
+    // still makes the package too old.
+    for (size_t i = 0; i < minimum.size(); ++i) {
+        if (i >= candidate.size() || candidate[i] < minimum[i])
+            return true;
+    }
     return false;
 }
 
 bool UpgradeViewModel::isDeviceTypeMatched(const LCD::ProtoModel::Device::s_UpgradeInfo& info)
 {
-    Q_UNUSED(info);
-    return false;
+    return isSupportedDevice(info);
 }
 
 krt::IMessage* UpgradeViewModel::initNodeVersion(const krt::IMessage* msg)
 {
     Q_UNUSED(msg);
+    LCD::GlobalMessageHander::QueryInfo<s_NodeList> query;
+    if (!queryNode(*this, query))
+        return nullptr;
+
+    LCD::GlobalMessageHander::RequestInfo<s_NodeFirmwareVersion, QString> request;
+    request.request = QString::number(query.result.nodeId);
+    void* slot = &request;
+    sendCommand(MsgQueryFirmwareVersion, sizeof slot, &slot, 0, nullptr);
+    // An unanswered request leaves the default empty text, which is stored
+    // all the same: the device's version is then unknown.
+    nodeVersion = request.response.firmwareVersion;
     return nullptr;
 }
 
@@ -124,37 +580,132 @@ krt::IMessage* UpgradeViewModel::initNodeVersion(const krt::IMessage* msg)
 
 krt::IMessage* UpgradeViewModel::setUpgradeFile(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
+    if (!msg || !msg->data()) {
+        qWarning() << "resp does not matches.";
+        return nullptr;
+    }
+    const QByteArray path = pathText(msg);
+    qDebug() << "filePath :" << QString::fromUtf8(path);
+
+    LCD::GlobalMessageHander::QueryInfo<s_NodeList> query;
+    if (!queryNode(*this, query))
+        return nullptr;
+    const s_NodeList node = query.result;
+
+    s_UpgradeFileConfig entry;
+    entry.nodeId = node.nodeId;
+    entry.filePath = path.toStdString();
+    std::vector<s_UpgradeFileConfig> files{entry};
+
+    // The box goes up before the start command, so the user sees the upgrade
+    // begin even when the device side takes long to answer.
+    s_UpgradeProgress announce;
+    announce.nodeId = node.nodeId;
+    announce.status = ProgressUpdating;
+    announce.progress = 0;
+    dealUpgradeProgress(announce);
+
+    // The device side reads the list object in place: its 24-byte image is
+    // the payload.
+    uint8_t started = 0;
+    sendCommand(MsgStartUpgrade, sizeof files, &files, sizeof started, &started);
+    postEvent(MsgStartResult, sizeof started, &started);
+    if (started == 0)
+        hideProgress();
     return nullptr;
 }
 
 krt::IMessage* UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
-    return nullptr;
+    if (!msg || !msg->data()) {
+        qWarning() << "resp does not matches.";
+        return nullptr;
+    }
+    const QByteArray path = pathText(msg);
+    qDebug() << "filePath :" << QString::fromUtf8(path);
+
+    const s_UpgradeInfo info = getUpgradeInfo(QString::fromUtf8(path));
+    // Without a header the second byte carries no result; 0 keeps it tidy.
+    uint8_t reply[2] = {0, 0};
+    if (info.modelID != 0) {
+        reply[0] = isSupportedDevice(info) ? 1 : 0;
+        reply[1] = isDownGrade(info.dataVersion) ? 1 : 0;
+    }
+
+    // Looked up anew for every reply rather than through the base's pointer.
+    krt::IHostApi* host = krt::api::get().host;
+    auto* messageCenter =
+        host ? static_cast<krt::IMessageCenter*>(host->lookup(krt::MessageCenterService)) : nullptr;
+    Q_ASSERT(messageCenter);
+    if (!messageCenter)
+        return nullptr;
+    return messageCenter->createMessage(msg->id(), name.c_str(), sizeof reply, reply, 0);
 }
 
 // ---- Progress and message boxes ----------------------------------------------
 
 krt::IMessage* UpgradeViewModel::getDeviceInfo(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
+    LCD::Structs::MessageBoxInfo box;
+    if (!msg || !msg->data() || msg->size() != int(sizeof box)) {
+        qWarning() << "upgrade is success update device info error";
+        return nullptr;
+    }
+    std::memcpy(&box, msg->data(), sizeof box);
+    qWarning() << box;
+    if (box.funcCode == FuncCodeUpgrade)
+        postEvent(MsgDeviceInfoChanged, 0, nullptr);
     return nullptr;
 }
 
 krt::IMessage* UpgradeViewModel::changeUpgradeProgress(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
+    if (!msg || msg->size() != int(sizeof(ProgressImage)) || !msg->data())
+        return nullptr;
+    dealUpgradeProgress(progressFromImage(msg->data()));
     return nullptr;
 }
 
 void UpgradeViewModel::dealUpgradeProgress(const LCD::ProtoModel::Device::s_UpgradeProgress& progress)
 {
-    Q_UNUSED(progress);
+    LCD::Structs::MessageBoxInfo box = baseBox(FuncCodeUpgrade, -1);
+    box.subRate = subRateOf(progress);
+    switch (progress.status) {
+    case ProgressHidden:
+        hideProgress();
+        return;
+    case ProgressUpdating:
+        setText(box.text, QObject::tr("Updating..."));
+        box.boxType = BoxProgress;
+        box.totalRate = progress.progress;
+        box.currentStatus = StatusRunning;
+        sendEvent(MsgMessageBox, sizeof box, &box);
+        return;
+    case ProgressSucceeded:
+        setText(box.text, QObject::tr("Device updated successfully."));
+        box.boxType = BoxSuccess;
+        box.currentStatus = StatusFinished;
+        break;
+    case ProgressFailed:
+        setText(box.text, QObject::tr("Device update failed."));
+        box.boxType = BoxFailure;
+        box.subRate = 0;
+        box.currentStatus = StatusFinished;
+        break;
+    default:
+        return;
+    }
+    sendEvent(MsgMessageBox, sizeof box, &box);
+    // The end of an upgrade: the node refresh subscribed to this id reads the
+    // new firmware version.
+    sendEvent(MsgUpgradeFinished, 0, nullptr);
 }
 
 void UpgradeViewModel::hideProgress()
 {
+    LCD::Structs::MessageBoxInfo box = baseBox(FuncCodeHide, StatusFinished);
+    box.subRate = 0;
+    sendEvent(MsgMessageBox, sizeof box, &box);
 }
 
 } // namespace Upgrade
