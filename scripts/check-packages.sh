@@ -86,9 +86,32 @@ if [[ -d $scratch/root-arm64 && -d $scratch/root-amd64 ]]; then
   foreign_check cross-arm64 amd64
 fi
 
-# After the simulator exists: its native build's --plugin with the arm64
-# package's plug-in must end with that one-line reason, and the arm64
-# simulator under the emulator must run the default demo to the success box.
+# The simulator, where the builds have it: the native one's --plugin with the
+# arm64 package's plug-in ends with that one-line reason, and the arm64 one
+# under the emulator runs the default demo with that plug-in to the success box.
+native_sim=build/default/tools/upgrade-sim/upgrade-sim
+cross_sim=build/cross-arm64/tools/upgrade-sim/upgrade-sim
+arm64_plugin=$scratch/root-arm64/$plugin_dir/libupgradeviewmodel.so.1
+if [[ -x $native_sim && -x $cross_sim && -e $arm64_plugin ]]; then
+  echo "--- native upgrade-sim --plugin <arm64 package's plug-in>"
+  status=0
+  "$native_sim" --plugin "$arm64_plugin" >"$scratch/sim.out" 2>"$scratch/sim.err" </dev/null || status=$?
+  cat "$scratch/sim.err"
+  if ((status == 0)); then
+    fail "the native upgrade-sim loaded the arm64 plug-in"
+  elif [[ $(wc -l <"$scratch/sim.err") -ne 1 ]] || ! grep -q 'is built for AArch64' "$scratch/sim.err"; then
+    fail "the native upgrade-sim did not refuse the arm64 plug-in with one line naming AArch64"
+  fi
+  echo "--- arm64 upgrade-sim under qemu-aarch64 --plugin <arm64 package's plug-in>"
+  status=0
+  qemu-aarch64 -L / -E "LD_PRELOAD=$PWD/build/cross-arm64/emulator/libupgradeqemushim.so" \
+    "$cross_sim" --plugin "$arm64_plugin" >"$scratch/sim.out" 2>"$scratch/sim.err" </dev/null || status=$?
+  tail -n 3 "$scratch/sim.out"
+  if ((status != 0)) || ! grep -qi 'success' "$scratch/sim.out"; then
+    cat "$scratch/sim.err" >&2
+    fail "the arm64 upgrade-sim did not run the demo to the success box (exit $status)"
+  fi
+fi
 
 if ((failures)); then
   echo "package checks failed: $failures" >&2
