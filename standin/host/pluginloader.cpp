@@ -4,6 +4,7 @@
 #include "host/imessagehandler.h"
 #include "message/messagehandler.h"
 #include "plugin/componentinfo.h"
+#include "elfident.h"
 #include "standinhost.h"
 
 #include <dlfcn.h>
@@ -33,6 +34,9 @@ bool PluginLoader::load(const QString& path)
 {
     unload();
     error.clear();
+    // A plug-in of the wrong architecture gets a reason that says so.
+    if (const QString mismatch = elfMismatch(path); !mismatch.isEmpty())
+        return fail(QStringLiteral("cannot load plug-in: %1").arg(mismatch));
     library = dlopen(path.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
     if (!library)
         return fail(QStringLiteral("cannot load plug-in: %1").arg(QString::fromLocal8Bit(dlerror())));
