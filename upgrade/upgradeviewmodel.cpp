@@ -8,7 +8,21 @@
 #include "plugin/componenttmpl.h"
 #include "upgrade/upgradeids.h"
 
+#include "upgrade/packagecheck.h"
+#include "json/decode.h"
+
+#include <QCryptographicHash>
 #include <QDebug>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 template <>
 krt::ComponentInfo krt::ComponentTmpl<Upgrade::UpgradeViewModel>::componentInfo = {
@@ -43,47 +57,312 @@ void UpgradeViewModel::onInit()
 
 // ---- Package format and header reading --------------------------------------
 
+namespace Package {
+
+uint32_t littleEndian32(const QByteArray& bytes)
+{
+    if (bytes.size() < 4)
+        return 0;
+    const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
+    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
+
+void decodeCheckJson(const QString& json, CheckPacket& packet)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
+    if (document.isNull())
+        return;
+    const QJsonObject object = document.object();
+    const QJsonArray images = object.value(QLatin1String("systemImages")).toArray();
+    for (const QJsonValue& image : images) {
+        // Each entry also has a "type", which names nothing the check needs.
+        const QJsonObject entry = image.toObject();
+        // Sizes are written as decimal strings; a JSON number counts as 0.
+        packet.systemImages.push_back(entry.value(QLatin1String("size")).toString().toUInt(nullptr, 10));
+    }
+    packet.md5 = object.value(QLatin1String("md5")).toString();
+}
+
+QByteArray readBounded(QIODevice& device, qint64 length)
+{
+    // QIODevice::read(qint64) sizes its result to the request before reading.
+    const qint64 left = device.isSequential() ? device.bytesAvailable() : device.size() - device.pos();
+    const qint64 bounded = qMin(length, qMax<qint64>(left, 0));
+    if (bounded <= 0)
+        return QByteArray();
+    return device.read(bounded);
+}
+
+} // namespace Package
+
+namespace {
+
+using Package::ChunkSize;
+
+// Text up to the first NUL byte.
+QByteArray untilNul(const QByteArray& bytes)
+{
+    return QByteArray(bytes.constData(), static_cast<int>(qstrnlen(bytes.constData(), uint(bytes.size()))));
+}
+
+} // namespace
+
 uint32_t UpgradeViewModel::getSmallEndSize(const QByteArray& bytes)
 {
-    Q_UNUSED(bytes);
-    return 0;
+    return Package::littleEndian32(bytes);
 }
 
 bool UpgradeViewModel::checkVesk(const QByteArray& bytes)
 {
-    Q_UNUSED(bytes);
-    return true;
+    // A mismatch test: true unless the bytes are exactly "Vesk".
+    return qstrcmp(bytes, PackageMagic) != 0;
 }
 
 void UpgradeViewModel::decodeJson(const QString& json, CheckPacket& packet)
 {
-    Q_UNUSED(json);
-    Q_UNUSED(packet);
+    Package::decodeCheckJson(json, packet);
 }
 
 LCD::ProtoModel::Device::s_UpgradeInfo UpgradeViewModel::getUpgradeInfo(QString path)
 {
-    Q_UNUSED(path);
-    return {};
+    LCD::ProtoModel::Device::s_UpgradeInfo info;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning() << "open upgrade file fail.";
+        return info;
+    }
+    const QByteArray magic = file.read(4);
+    const QByteArray lengthField = file.read(4);
+    // The header length is read signed: 2^31 and above is rejected as negative.
+    const qint32 headerLength = static_cast<qint32>(getSmallEndSize(lengthField));
+    if (headerLength < 0) {
+        qWarning() << "Proj file is invalid, header data len is empty, read header data len is "
+                   << headerLength;
+        return info;
+    }
+    // The reader stops at a NUL byte, which therefore ends the header text.
+    const std::string header = Package::readBounded(file, headerLength).toStdString();
+    std::string error;
+    if (!LCD::ProtoModel::decode<LCD::ProtoModel::Device::s_UpgradeInfo>(header, info, error)) {
+        qWarning() << "upgrade file is invalid, head json decode failed." << error.c_str();
+        return info;
+    }
+    // The device-type rule tests the file's magic through `name`, whatever
+    // the header's own "name" said.
+    info.name = magic.toStdString();
+    return info;
 }
 
 // ---- Package verification ---------------------------------------------------
 
+namespace {
+
+// Log sink of one walk: lines carry the context given in the options, or are
+// dropped when the walk is silent.
+class WalkLog
+{
+public:
+    explicit WalkLog(const Package::VerifyOptions& options)
+        : logger(options.logFile, options.logLine, options.logFunction)
+        , enabled(options.logFunction != nullptr)
+    {
+    }
+
+    bool on() const { return enabled; }
+    QDebug debug() const { return logger.debug(); }
+    QDebug warning() const { return logger.warning(); }
+
+private:
+    QMessageLogger logger;
+    bool enabled;
+};
+
+// Sleeps 10 ms; a signal does not shorten the pause.
+void pauseAfterChunk()
+{
+    timespec request{0, 10 * 1000 * 1000};
+    timespec left{};
+    while (nanosleep(&request, &left) == -1 && errno == EINTR)
+        request = left;
+}
+
+// Keeps a long verification from filling the device's memory with cached
+// pages of a file that is read once.
+void dropPageCache(const WalkLog& log)
+{
+    const int status = std::system("echo 3 > /proc/sys/vm/drop_caches");
+    if (!log.on())
+        return;
+    if (status == 0)
+        log.warning() << "Sync command executed successfully\n";
+    else
+        log.warning() << "Error executing sync command\n";
+}
+
+struct ImageDigest
+{
+    QString computed;
+    qint64 remaining;
+    int chunks;
+};
+
+// Streams `length` bytes of image data through `buffer` into an MD5 digest.
+// A short file ends the loop early; the digest then fails the comparison.
+ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
+                          const Package::VerifyOptions& options, const WalkLog& log)
+{
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    qint64 remaining = length;
+    qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, ChunkSize));
+    int chunks = 0;
+    int sinceDrop = 0;
+    while (chunkLength > 0) {
+        const qint64 bytesRead = file.read(buffer.data(), chunkLength);
+        if (bytesRead <= 0)
+            break;
+        remaining -= bytesRead;
+        md5.addData(buffer.constData(), static_cast<int>(bytesRead));
+        // The buffer was all zeros before the read, so clearing what the read
+        // wrote leaves the whole buffer zero-filled.
+        std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
+        chunkLength = static_cast<qint32>(qMin<qint64>(remaining, ChunkSize));
+        if (sinceDrop > 9) {
+            if (options.dropPageCache)
+                dropPageCache(log);
+            sinceDrop = 0;
+        }
+        if (log.on())
+            log.warning() << "read file size:" << chunkLength << "packageLen is:" << remaining
+                          << "bytesRead:" << bytesRead;
+        if (options.pauseAfterChunk)
+            pauseAfterChunk();
+        ++sinceDrop;
+        ++chunks;
+    }
+    return {QString::fromLatin1(md5.result().toHex()), remaining, chunks};
+}
+
+} // namespace
+
+namespace Package {
+
+VerifyResult verify(const QString& path, const VerifyOptions& options)
+{
+    const WalkLog log(options);
+    VerifyResult result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    if (file.read(4) != PackageMagic) {
+        if (log.on())
+            log.debug() << "head check fail";
+        result.outcome = VerifyResult::BadMagic;
+        return result;
+    }
+    // The package header is the file-information query's business.
+    const QByteArray headerLength = file.read(4);
+    const QByteArray header = readBounded(file, littleEndian32(headerLength));
+    const QByteArray checkLength = file.read(4);
+    const QByteArray checkBlock = readBounded(file, littleEndian32(checkLength));
+    const QByteArray decoded = QByteArray::fromBase64(checkBlock);
+    const QString checkText = decoded.isNull() ? QString() : QString::fromUtf8(untilNul(decoded));
+
+    CheckPacket packet;
+    decodeCheckJson(checkText, packet);
+    if (log.on())
+        log.debug() << "upgradeCheck" << headerLength << header << checkLength << checkBlock << checkText;
+
+    // Sub-headers decode into the same packet and may append sizes of their
+    // own; only the images the check block lists are walked.
+    const std::vector<uint32_t> imageSizes = packet.systemImages;
+    result.imageCount = static_cast<int>(imageSizes.size());
+    if (imageSizes.empty()) {
+        result.outcome = VerifyResult::Verified;
+        return result;
+    }
+
+    QByteArray buffer(ChunkSize, '\0');
+    for (size_t i = 0; i < imageSizes.size(); ++i) {
+        result.image = static_cast<int>(i);
+        if (file.read(4) != PackageMagic) {
+            if (log.on())
+                log.debug() << "head check fail";
+            result.outcome = VerifyResult::BadImageMagic;
+            return result;
+        }
+        const uint32_t subHeaderLength = littleEndian32(file.read(4));
+        const QByteArray subHeader = readBounded(file, subHeaderLength);
+        // Wraps like the 32-bit size field when the sub-header claims more
+        // than the record: the loop then reads to the end of the file.
+        const uint32_t dataLength = imageSizes[i] - 8u - subHeaderLength;
+        const ImageDigest digest = hashImageData(file, dataLength, buffer, options, log);
+        result.chunks += digest.chunks;
+        if (file.error() != QFileDevice::NoError && log.on())
+            log.debug() << "Error reading file: " << file.errorString();
+
+        // Sub-headers are ASCII; a sub-header that is not JSON keeps the digest
+        // in force (the check block's for the first image).
+        decodeCheckJson(QString::fromLatin1(untilNul(subHeader)), packet);
+        if (packet.md5 != digest.computed) {
+            if (log.on())
+                log.debug() << "md5 check fail" << packet.md5 << digest.computed << digest.remaining;
+            result.outcome = VerifyResult::DigestMismatch;
+            result.expected = packet.md5;
+            result.computed = digest.computed;
+            result.remaining = digest.remaining;
+            return result;
+        }
+    }
+    result.image = -1;
+    result.outcome = VerifyResult::Verified;
+    return result;
+}
+
+} // namespace Package
+
+namespace {
+
+// Longest path text a request carries; the sender's buffer is 128 bytes.
+constexpr int MaxPathLength = 127;
+
+// Copies the NUL-terminated path of a request. A faulty sender may omit the
+// terminator, so the copy never looks past the payload itself.
+QByteArray pathFromPayload(const krt::IMessage& message)
+{
+    const int limit = qBound(0, message.size(), MaxPathLength);
+    const char* data = static_cast<const char*>(message.data());
+    return QByteArray(data, static_cast<int>(qstrnlen(data, uint(limit))));
+}
+
+} // namespace
+
 QString UpgradeViewModel::calmd5(QList<QByteArray> parts) const
 {
-    Q_UNUSED(parts);
-    return {};
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    for (const QByteArray& part : parts)
+        md5.addData(part);
+    return QString::fromLatin1(md5.result().toHex());
 }
 
 bool UpgradeViewModel::upgradeCheck(const QString& path)
 {
-    Q_UNUSED(path);
-    return false;
+    Package::VerifyOptions options;
+    options.logFile = __FILE__;
+    options.logLine = __LINE__;
+    options.logFunction = Q_FUNC_INFO;
+    return Package::verify(path, options).ok();
 }
 
 krt::IMessage* UpgradeViewModel::getUpgradeMD5(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
+    if (!msg || !msg->data()) {
+        qWarning() << "resp does not matches.";
+        return nullptr;
+    }
+    const QByteArray path = pathFromPayload(*msg);
+    qDebug() << "filePath :" << QString::fromUtf8(path);
+    char verified = upgradeCheck(QString::fromUtf8(path)) ? 1 : 0;
+    postEvent(MsgVerifyResult, 1, &verified);
     return nullptr;
 }
 

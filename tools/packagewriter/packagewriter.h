@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+class QIODevice;
+
+namespace Upgrade {
+
+// One image record. Members other than `type` and the data are for tests that
+// need deliberately faulty packages; their defaults give a correct record.
+struct PackageImage
+{
+    QString type = QStringLiteral("system");
+    QByteArray data; // image data, unless `dataFile` is set
+    QString dataFile; // image data streamed from this file
+    QByteArray magic = QByteArrayLiteral("Vesk");
+    QByteArray subHeader; // empty: {"md5":"<digest of the data>"}
+};
+
+// A whole package. Parts the writer derives stay empty unless a test forces them.
+struct PackageContents
+{
+    QByteArray magic = QByteArrayLiteral("Vesk");
+    QByteArray header; // JSON text, e.g. from PackageWriter::headerJson
+    QByteArray checkBlock; // empty: Base64 of the image list built from the images
+    QString checkMd5; // "md5" of a built check block; empty: first image's digest
+    std::vector<PackageImage> images;
+};
+
+// Header fields of a package.
+struct PackageHeader
+{
+    QString name = QStringLiteral("Vesk");
+    int modelId = 29974;
+    QString mainVersion;
+    QString dataVersion;
+};
+
+// Lays out upgrade packages: the magic, the JSON header, the Base64 check
+// block listing every image record's size, then the records with their
+// sub-headers. Record sizes and lower-case digests are computed here.
+class PackageWriter
+{
+public:
+    static QByteArray headerJson(const PackageHeader& header);
+    static QByteArray subHeaderJson(const QString& md5);
+    static QString md5Hex(const QByteArray& data);
+    static QByteArray littleEndian32(quint32 value);
+
+    // Writes through a temporary file renamed into place, so a failure leaves
+    // no half-written package at `path`.
+    bool write(const PackageContents& contents, const QString& path);
+    // The package in memory; for images held in memory.
+    QByteArray bytes(const PackageContents& contents);
+    QString errorString() const { return error; }
+
+private:
+    struct Record
+    {
+        QByteArray subHeader;
+        qint64 dataLength;
+        QString md5;
+    };
+
+    bool prepare(const PackageContents& contents, std::vector<Record>& records);
+    bool hashFile(const QString& path, qint64& length, QString& md5);
+    bool writeAll(QIODevice& out, const PackageContents& contents, const std::vector<Record>& records);
+    bool copyFile(QIODevice& out, const QString& path, qint64 length);
+    QByteArray checkBlock(const PackageContents& contents, const std::vector<Record>& records) const;
+    bool fail(const QString& message);
+
+    QString error;
+};
+
+} // namespace Upgrade

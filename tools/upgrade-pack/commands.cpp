@@ -1,0 +1,185 @@
+#include "commands.h"
+
+#include "packageinfo.h"
+#include "packagewriter.h"
+#include "upgrade/packagecheck.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+// Parses the sub-command's options; false (after printing) on error or help.
+bool parse(QCommandLineParser& parser, const QStringList& arguments, int& exitCode)
+{
+    const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Show this help."));
+    parser.addOption(help);
+    if (!parser.parse(arguments)) {
+        exitCode = Commands::fail(parser.errorText(), Commands::ExitUsage);
+        return false;
+    }
+    if (parser.isSet(help)) {
+        out() << parser.helpText() << Qt::flush;
+        exitCode = 0;
+        return false;
+    }
+    return true;
+}
+
+QString describe(const Upgrade::Package::VerifyResult& result, const QString& path)
+{
+    using Upgrade::Package::VerifyResult;
+    const QString image = QStringLiteral("image %1 of %2").arg(result.image + 1).arg(result.imageCount);
+    switch (result.outcome) {
+    case VerifyResult::OpenFailed: {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return QStringLiteral("cannot open '%1': %2").arg(path, file.errorString());
+    }
+    case VerifyResult::BadMagic:
+        return QStringLiteral("'%1' is not an upgrade package: wrong magic").arg(path);
+    case VerifyResult::BadImageMagic:
+        return QStringLiteral("%1: record does not start with \"Vesk\"").arg(image);
+    case VerifyResult::DigestMismatch: {
+        QString line = QStringLiteral("%1: md5 mismatch: expected \"%2\", computed \"%3\"")
+                           .arg(image, result.expected, result.computed);
+        if (result.remaining > 0)
+            line += QStringLiteral(" (file ends %1 bytes early)").arg(result.remaining);
+        return line;
+    }
+    case VerifyResult::Verified:
+        break;
+    }
+    return QString();
+}
+
+} // namespace
+
+int Commands::fail(const QString& message, int code)
+{
+    QTextStream err(stderr);
+    err << "upgrade-pack: " << message << "\n";
+    return code;
+}
+
+int Commands::create(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes an upgrade package from image files, in order."));
+    const QCommandLineOption output(QStringList{"o", "output"}, QStringLiteral("Package to write."), "file");
+    const QCommandLineOption name("name", QStringLiteral("Header \"name\" (default Vesk)."), "text", "Vesk");
+    const QCommandLineOption modelId("model-id", QStringLiteral("Header \"modelID\" (default 29974)."),
+                                     "number", "29974");
+    const QCommandLineOption mainVersion("main-version", QStringLiteral("Header \"mainVersion\"."),
+                                         "version");
+    const QCommandLineOption dataVersion("data-version", QStringLiteral("Header \"dataVersion\"."),
+                                         "version");
+    const QCommandLineOption type(
+        "type", QStringLiteral("Type of the next image, once per image (default system)."), "type");
+    const QCommandLineOption checkMd5(
+        "check-md5", QStringLiteral("\"md5\" of the check block (default: first image's digest)."), "digest");
+    parser.addOptions({output, name, modelId, mainVersion, dataVersion, type, checkMd5});
+    parser.addPositionalArgument("images", QStringLiteral("Image files, in package order."), "image...");
+    int exitCode = 0;
+    if (!parse(parser, arguments, exitCode))
+        return exitCode;
+
+    if (!parser.isSet(output))
+        return fail(QStringLiteral("create: --output is required"), ExitUsage);
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return fail(QStringLiteral("create: at least one image file is required"), ExitUsage);
+    bool numeric = false;
+    Upgrade::PackageHeader header;
+    header.modelId = parser.value(modelId).toInt(&numeric);
+    if (!numeric)
+        return fail(
+            QStringLiteral("create: --model-id must be a number, not '%1'").arg(parser.value(modelId)),
+            ExitUsage);
+    const QStringList types = parser.values(type);
+    if (types.size() > files.size())
+        return fail(
+            QStringLiteral("create: %1 --type options for %2 images").arg(types.size()).arg(files.size()),
+            ExitUsage);
+    header.name = parser.value(name);
+    header.mainVersion = parser.value(mainVersion);
+    header.dataVersion = parser.value(dataVersion);
+
+    Upgrade::PackageContents contents;
+    contents.header = Upgrade::PackageWriter::headerJson(header);
+    contents.checkMd5 = parser.value(checkMd5);
+    for (int i = 0; i < files.size(); ++i) {
+        Upgrade::PackageImage image;
+        image.dataFile = files[i];
+        if (i < types.size())
+            image.type = types[i];
+        contents.images.push_back(image);
+    }
+    Upgrade::PackageWriter writer;
+    if (!writer.write(contents, parser.value(output)))
+        return fail(QStringLiteral("create: %1").arg(writer.errorString()));
+    out() << "created " << parser.value(output) << ": " << files.size() << " images, "
+          << QFile(parser.value(output)).size() << " bytes\n"
+          << Qt::flush;
+    return 0;
+}
+
+int Commands::info(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Shows a package's header, check block and image table."));
+    const QCommandLineOption json("json", QStringLiteral("Print one JSON object."));
+    parser.addOption(json);
+    parser.addPositionalArgument("package", QStringLiteral("Package file."));
+    int exitCode = 0;
+    if (!parse(parser, arguments, exitCode))
+        return exitCode;
+    if (parser.positionalArguments().size() != 1)
+        return fail(QStringLiteral("info: exactly one package file is required"), ExitUsage);
+
+    PackageInfo info;
+    if (!info.read(parser.positionalArguments().front()))
+        return fail(QStringLiteral("info: %1").arg(info.errorString()));
+    if (parser.isSet(json))
+        out() << QJsonDocument(info.toJson()).toJson(QJsonDocument::Indented);
+    else
+        out() << info.toText();
+    out() << Qt::flush;
+    return 0;
+}
+
+int Commands::verify(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Checks a package's structure and image digests as the device does, without its pauses."));
+    parser.addPositionalArgument("package", QStringLiteral("Package file."));
+    int exitCode = 0;
+    if (!parse(parser, arguments, exitCode))
+        return exitCode;
+    if (parser.positionalArguments().size() != 1)
+        return fail(QStringLiteral("verify: exactly one package file is required"), ExitUsage);
+
+    const QString path = parser.positionalArguments().front();
+    Upgrade::Package::VerifyOptions options;
+    // The pauses and page-cache drops protect the device's memory; a
+    // workstation needs neither.
+    options.pauseAfterChunk = false;
+    options.dropPageCache = false;
+    const Upgrade::Package::VerifyResult result = Upgrade::Package::verify(path, options);
+    if (!result.ok())
+        return fail(QStringLiteral("verify: %1").arg(describe(result, path)));
+    out() << "verified " << path << ": " << result.imageCount << " images\n" << Qt::flush;
+    return 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QStringList>
+
+// The sub-commands of upgrade-pack. Each takes its own arguments (program
+// name first) and returns the exit code; errors are one line on stderr.
+class Commands
+{
+public:
+    static int create(const QStringList& arguments);
+    static int info(const QStringList& arguments);
+    static int verify(const QStringList& arguments);
+
+    // Prints "upgrade-pack: <message>" on stderr and returns `code`.
+    static int fail(const QString& message, int code = 1);
+
+    static constexpr int ExitFailure = 1;
+    static constexpr int ExitUsage = 2;
+};

@@ -1,0 +1,163 @@
+#include "packageinfo.h"
+
+#include "upgrade/checkpacket.h"
+#include "upgrade/packagecheck.h"
+#include "json/decode.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QStringList>
+#include <QTextStream>
+
+#include <string>
+
+namespace {
+
+// The check block's "type" of each image; the shared decoder keeps sizes only.
+QStringList imageTypes(const QString& checkText)
+{
+    QStringList types;
+    const QJsonArray images
+        = QJsonDocument::fromJson(checkText.toUtf8()).object().value(QLatin1String("systemImages")).toArray();
+    for (const QJsonValue& image : images)
+        types << image.toObject().value(QLatin1String("type")).toString();
+    return types;
+}
+
+QString quoted(const QByteArray& bytes)
+{
+    QString text;
+    for (char c : bytes) {
+        const uchar u = static_cast<uchar>(c);
+        text += (u >= 0x20 && u < 0x7f) ? QString(QLatin1Char(c))
+                                        : QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+    }
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
+
+bool PackageInfo::read(const QString& filePath)
+{
+    using namespace Upgrade::Package;
+    path = filePath;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot open '%1': %2").arg(path, file.errorString());
+        return false;
+    }
+    fileSize = file.size();
+    magic = file.read(4);
+    if (magic != "Vesk") {
+        error = QStringLiteral("'%1' is not an upgrade package: magic %2").arg(path, quoted(magic));
+        return false;
+    }
+    headerLength = littleEndian32(file.read(4));
+    header = readBounded(file, headerLength);
+    std::string decodeError;
+    // The device reads the header length signed and rejects 2^31 and above.
+    if (headerLength > 0x7fffffffu)
+        decodeError = "header length " + std::to_string(qint32(headerLength)) + " is negative for the device";
+    else
+        headerDecoded = LCD::ProtoModel::decode<LCD::ProtoModel::Device::s_UpgradeInfo>(header.toStdString(),
+                                                                                        info, decodeError);
+    headerError = QString::fromStdString(decodeError);
+
+    checkLength = littleEndian32(file.read(4));
+    const QByteArray decoded = QByteArray::fromBase64(readBounded(file, checkLength));
+    checkText = QString::fromUtf8(decoded.constData(),
+                                  static_cast<int>(qstrnlen(decoded.constData(), uint(decoded.size()))));
+    CheckPacket packet;
+    decodeCheckJson(checkText, packet);
+    checkMd5 = packet.md5;
+    readImages(file, packet.systemImages, imageTypes(checkText));
+    return true;
+}
+
+void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, const QStringList& types)
+{
+    using namespace Upgrade::Package;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        Image image;
+        image.type = types.value(static_cast<int>(i));
+        image.size = sizes[i];
+        image.offset = file.pos();
+        image.magic = file.read(4);
+        image.subHeaderLength = littleEndian32(file.read(4));
+        const QByteArray subHeader = readBounded(file, image.subHeaderLength);
+        image.subHeader = QString::fromLatin1(
+            subHeader.constData(), static_cast<int>(qstrnlen(subHeader.constData(), uint(subHeader.size()))));
+        CheckPacket packet;
+        decodeCheckJson(image.subHeader, packet);
+        image.md5 = packet.md5;
+        image.dataLength = image.size - 8u - image.subHeaderLength;
+        const qint64 end = image.offset + image.size;
+        image.missing = qMax<qint64>(0, end - fileSize);
+        file.seek(qMin(end, fileSize));
+        images.push_back(image);
+    }
+}
+
+QString PackageInfo::toText() const
+{
+    QString text;
+    QTextStream out(&text);
+    out << "package:      " << path << " (" << fileSize << " bytes)\n";
+    out << "magic:        " << quoted(magic) << "\n";
+    out << "header:       " << headerLength << " bytes\n";
+    if (headerDecoded) {
+        out << "  name:        " << QString::fromStdString(info.name) << "\n";
+        out << "  modelID:     " << info.modelID << "\n";
+        out << "  mainVersion: " << QString::fromStdString(info.mainVersion) << "\n";
+        out << "  dataVersion: " << QString::fromStdString(info.dataVersion) << "\n";
+    } else {
+        out << "  not decodable: " << headerError << "\n";
+    }
+    out << "check block:  " << checkLength << " bytes\n";
+    out << "  md5:         " << checkMd5 << "\n";
+    out << "images:       " << images.size() << "\n";
+    for (size_t i = 0; i < images.size(); ++i) {
+        const Image& image = images[i];
+        out << "  #" << i + 1 << " " << image.type << ": offset " << image.offset << ", record " << image.size
+            << " bytes, sub-header " << image.subHeaderLength << " bytes, data " << image.dataLength
+            << " bytes, md5 " << image.md5;
+        if (image.magic != "Vesk")
+            out << ", bad magic " << quoted(image.magic);
+        if (image.missing > 0)
+            out << ", truncated by " << image.missing << " bytes";
+        out << "\n";
+    }
+    return text;
+}
+
+QJsonObject PackageInfo::toJson() const
+{
+    QJsonObject headerObject{{"length", qint64(headerLength)}, {"decoded", headerDecoded}};
+    if (headerDecoded) {
+        headerObject.insert("name", QString::fromStdString(info.name));
+        headerObject.insert("modelID", info.modelID);
+        headerObject.insert("mainVersion", QString::fromStdString(info.mainVersion));
+        headerObject.insert("dataVersion", QString::fromStdString(info.dataVersion));
+    } else {
+        headerObject.insert("error", headerError);
+    }
+    QJsonArray imageArray;
+    for (const Image& image : images) {
+        imageArray.append(QJsonObject{{"type", image.type},
+                                      {"offset", image.offset},
+                                      {"size", qint64(image.size)},
+                                      {"magic", QString::fromLatin1(image.magic)},
+                                      {"subHeaderLength", qint64(image.subHeaderLength)},
+                                      {"md5", image.md5},
+                                      {"dataLength", qint64(image.dataLength)},
+                                      {"missing", image.missing}});
+    }
+    return QJsonObject{
+        {"path", path},
+        {"size", fileSize},
+        {"magic", QString::fromLatin1(magic)},
+        {"header", headerObject},
+        {"checkBlock", QJsonObject{{"length", qint64(checkLength)}, {"md5", checkMd5}, {"text", checkText}}},
+        {"images", imageArray}};
+}

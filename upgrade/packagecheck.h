@@ -1,0 +1,63 @@
+#pragma once
+
+#include "upgrade/checkpacket.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+class QIODevice;
+
+// Reading and verifying upgrade packages. The view model's upgradeCheck and
+// the workstation tool upgrade-pack walk packages with the same code; the
+// definitions live in upgradeviewmodel.cpp so that the walk's log lines carry
+// the view model's context.
+namespace Upgrade {
+namespace Package {
+
+// Image data streams through one buffer of this size.
+constexpr int ChunkSize = 0x500000;
+
+// The first four bytes as an unsigned little-endian number; 0 for fewer bytes.
+uint32_t littleEndian32(const QByteArray& bytes);
+
+// Appends the "systemImages" sizes of a check block or sub-header to the
+// packet and replaces its md5; a text that is not JSON leaves it unchanged.
+void decodeCheckJson(const QString& json, CheckPacket& packet);
+
+// Reads up to `length` bytes, never asking for more than the device has left,
+// so a forged length field cannot make the read reserve more than the file.
+QByteArray readBounded(QIODevice& device, qint64 length);
+
+struct VerifyOptions
+{
+    bool pauseAfterChunk = true; // 10 ms after every chunk (device)
+    bool dropPageCache = true; // after the 11th chunk of an image, then every 10th (device)
+    // Context of the walk's log lines; a null function keeps the walk silent.
+    const char* logFile = nullptr;
+    int logLine = 0;
+    const char* logFunction = nullptr;
+};
+
+struct VerifyResult
+{
+    enum Outcome { Verified, OpenFailed, BadMagic, BadImageMagic, DigestMismatch };
+
+    Outcome outcome = OpenFailed;
+    int imageCount = 0; // images listed in the check block
+    int image = -1; // zero-based index of the failing image
+    QString expected; // digest in force for that image
+    QString computed; // digest of the data read
+    qint64 remaining = 0; // data bytes the file did not supply
+    int chunks = 0; // chunks read over all images
+
+    bool ok() const { return outcome == Verified; }
+};
+
+// Walks the package at `path`: the magic, the check block, then each listed
+// image's magic and digest.
+VerifyResult verify(const QString& path, const VerifyOptions& options);
+
+} // namespace Package
+} // namespace Upgrade
