@@ -253,8 +253,8 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
         if (bytesRead <= 0)
             break;
         remaining -= bytesRead;
-        // One chunk ahead at most: the cache then holds no more of the file
-        // than the buffer does.
+        // One chunk ahead at most, so the page cache holds no more than one
+        // chunk of the file beside the buffer.
         const qint64 nextOffset = file.pos();
         const qint64 nextLength = qMin<qint64>(remaining, ChunkSize);
         readAhead.request(nextOffset, nextLength);
