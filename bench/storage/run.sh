@@ -5,6 +5,7 @@
 #
 #   bench/storage/run.sh [--repeat N] [--rates "200 100 40"] [--no-local]
 #                        [--backing-dir DIR] [--work-dir DIR] [--data-mib N]
+#                        [--wait-load LOAD [--wait-max SECONDS]]
 set -euo pipefail
 
 repeat=3
@@ -13,6 +14,8 @@ local_run=1
 backing_dir=/dev/shm
 work_dir=/var/tmp/upgrade-storagebench
 data_mib=1024
+wait_load=
+wait_max=1800
 while (($#)); do
   case "$1" in
     --repeat) repeat=$2; shift 2 ;;
@@ -21,7 +24,9 @@ while (($#)); do
     --backing-dir) backing_dir=$2; shift 2 ;;
     --work-dir) work_dir=$2; shift 2 ;;
     --data-mib) data_mib=$2; shift 2 ;;
-    -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
+    --wait-load) wait_load=$2; shift 2 ;;
+    --wait-max) wait_max=$2; shift 2 ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -98,14 +103,28 @@ echo "writing the ${data_mib} MiB packages..." >&2
 ((local_run)) && "$bench" make-package "$local_dir/pkg.bin" --data-mib "$data_mib"
 sync
 
+# On a shared machine, waits until the one-minute load average is below
+# --wait-load before each row, for at most --wait-max seconds.
+quiet() {
+  [[ -z $wait_load ]] && return 0
+  local waited=0
+  while awk -v limit="$wait_load" '{ exit !($1 >= limit) }' /proc/loadavg && ((waited < wait_max)); do
+    sleep 10
+    waited=$((waited + 10))
+  done
+  echo "load: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+}
+
 echo "load before the run: $(uptime)" >&2
 header=--header
 if ((local_run)); then
+  quiet
   "$bench" run "$local_dir/pkg.bin" --repeat "$repeat" --label "fast local storage" $header
   header=
 fi
 for rate in $rates; do
   echo "$rate" >"$fuse_dir/rate"
+  quiet
   "$bench" run "$mount_dir/pkg.bin" --repeat "$repeat" --label "$rate MB/s" --stats "$fuse_dir/stats" $header
   header=
 done
