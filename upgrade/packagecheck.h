@@ -38,6 +38,9 @@ struct VerifyOptions
     // while this one is hashed and the walk pauses. Reads, log lines and
     // pauses stay the same; only their overlap with the storage changes.
     bool readAhead = true;
+    // The device streams 5 MiB chunks; the fuzzer uses tiny ones so that small
+    // inputs reach the chunk cadence.
+    int chunkSize = ChunkSize;
     // Context of the walk's log lines; a null function keeps the walk silent.
     const char* logFile = nullptr;
     int logLine = 0;

@@ -6,9 +6,8 @@
 
 #include "host/imessage.h"
 #include "plugin/componenttmpl.h"
-#include "upgrade/upgradeids.h"
-
 #include "upgrade/packagecheck.h"
+#include "upgrade/upgradeids.h"
 #include "json/decode.h"
 
 #include <QCryptographicHash>
@@ -98,8 +97,6 @@ QByteArray readBounded(QIODevice& device, qint64 length)
 } // namespace Package
 
 namespace {
-
-using Package::ChunkSize;
 
 // Text up to the first NUL byte.
 QByteArray untilNul(const QByteArray& bytes)
@@ -245,7 +242,8 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
     QCryptographicHash md5(QCryptographicHash::Md5);
     ReadAhead readAhead(file, options.readAhead);
     qint64 remaining = length;
-    qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, ChunkSize));
+    const qint64 chunkSize = buffer.size();
+    qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
     int chunks = 0;
     int sinceDrop = 0;
     while (chunkLength > 0) {
@@ -256,13 +254,13 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
         // One chunk ahead at most, so the page cache holds no more than one
         // chunk of the file beside the buffer.
         const qint64 nextOffset = file.pos();
-        const qint64 nextLength = qMin<qint64>(remaining, ChunkSize);
+        const qint64 nextLength = qMin<qint64>(remaining, chunkSize);
         readAhead.request(nextOffset, nextLength);
         md5.addData(buffer.constData(), static_cast<int>(bytesRead));
         // The buffer was all zeros before the read, so clearing what the read
         // wrote leaves the whole buffer zero-filled.
         std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
-        chunkLength = static_cast<qint32>(qMin<qint64>(remaining, ChunkSize));
+        chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
         if (sinceDrop > 9) {
             if (options.dropPageCache) {
                 dropPageCache(log);
@@ -284,6 +282,59 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
     return {QString::fromLatin1(md5.result().toHex()), remaining, chunks};
 }
 
+// Reads the header and the check block that follow the magic and decodes the
+// check block's image list.
+CheckPacket readCheckBlock(QFile& file, const WalkLog& log)
+{
+    // The package header is the file-information query's business.
+    const QByteArray headerLength = file.read(4);
+    const QByteArray header = Package::readBounded(file, Package::littleEndian32(headerLength));
+    const QByteArray checkLength = file.read(4);
+    const QByteArray checkBlock = Package::readBounded(file, Package::littleEndian32(checkLength));
+    const QByteArray decoded = QByteArray::fromBase64(checkBlock);
+    const QString checkText = decoded.isNull() ? QString() : QString::fromUtf8(untilNul(decoded));
+
+    CheckPacket packet;
+    Package::decodeCheckJson(checkText, packet);
+    if (log.on())
+        log.debug() << "upgradeCheck" << headerLength << header << checkLength << checkBlock << checkText;
+    return packet;
+}
+
+// Checks the image record of `size` bytes at the file position: its magic and
+// its data's digest against the one in force after its sub-header.
+Package::VerifyResult::Outcome verifyImage(QFile& file, uint32_t size, QByteArray& buffer,
+                                           CheckPacket& packet, const Package::VerifyOptions& options,
+                                           const WalkLog& log, Package::VerifyResult& result)
+{
+    if (file.read(4) != PackageMagic) {
+        if (log.on())
+            log.debug() << "head check fail";
+        return Package::VerifyResult::BadImageMagic;
+    }
+    const uint32_t subHeaderLength = Package::littleEndian32(file.read(4));
+    const QByteArray subHeader = Package::readBounded(file, subHeaderLength);
+    // Wraps like the 32-bit size field when the sub-header claims more than
+    // the record: the loop then reads to the end of the file.
+    const uint32_t dataLength = size - 8u - subHeaderLength;
+    const ImageDigest digest = hashImageData(file, dataLength, buffer, options, log);
+    result.chunks += digest.chunks;
+    if (file.error() != QFileDevice::NoError && log.on())
+        log.debug() << "Error reading file: " << file.errorString();
+
+    // Sub-headers are ASCII; one that is not JSON keeps the digest in force
+    // (the check block's for the first image, else the previous image's).
+    Package::decodeCheckJson(QString::fromLatin1(untilNul(subHeader)), packet);
+    if (packet.md5 == digest.computed)
+        return Package::VerifyResult::Verified;
+    if (log.on())
+        log.debug() << "md5 check fail" << packet.md5 << digest.computed << digest.remaining;
+    result.expected = packet.md5;
+    result.computed = digest.computed;
+    result.remaining = digest.remaining;
+    return Package::VerifyResult::DigestMismatch;
+}
+
 } // namespace
 
 namespace Package {
@@ -301,62 +352,22 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
         result.outcome = VerifyResult::BadMagic;
         return result;
     }
-    // The package header is the file-information query's business.
-    const QByteArray headerLength = file.read(4);
-    const QByteArray header = readBounded(file, littleEndian32(headerLength));
-    const QByteArray checkLength = file.read(4);
-    const QByteArray checkBlock = readBounded(file, littleEndian32(checkLength));
-    const QByteArray decoded = QByteArray::fromBase64(checkBlock);
-    const QString checkText = decoded.isNull() ? QString() : QString::fromUtf8(untilNul(decoded));
-
-    CheckPacket packet;
-    decodeCheckJson(checkText, packet);
-    if (log.on())
-        log.debug() << "upgradeCheck" << headerLength << header << checkLength << checkBlock << checkText;
-
+    CheckPacket packet = readCheckBlock(file, log);
     // Sub-headers decode into the same packet and may append sizes of their
     // own; only the images the check block lists are walked.
     const std::vector<uint32_t> imageSizes = packet.systemImages;
     result.imageCount = static_cast<int>(imageSizes.size());
-    if (imageSizes.empty()) {
-        result.outcome = VerifyResult::Verified;
-        return result;
-    }
-
-    QByteArray buffer(ChunkSize, '\0');
-    for (size_t i = 0; i < imageSizes.size(); ++i) {
-        result.image = static_cast<int>(i);
-        if (file.read(4) != PackageMagic) {
-            if (log.on())
-                log.debug() << "head check fail";
-            result.outcome = VerifyResult::BadImageMagic;
-            return result;
-        }
-        const uint32_t subHeaderLength = littleEndian32(file.read(4));
-        const QByteArray subHeader = readBounded(file, subHeaderLength);
-        // Wraps like the 32-bit size field when the sub-header claims more
-        // than the record: the loop then reads to the end of the file.
-        const uint32_t dataLength = imageSizes[i] - 8u - subHeaderLength;
-        const ImageDigest digest = hashImageData(file, dataLength, buffer, options, log);
-        result.chunks += digest.chunks;
-        if (file.error() != QFileDevice::NoError && log.on())
-            log.debug() << "Error reading file: " << file.errorString();
-
-        // Sub-headers are ASCII; a sub-header that is not JSON keeps the digest
-        // in force (the check block's for the first image).
-        decodeCheckJson(QString::fromLatin1(untilNul(subHeader)), packet);
-        if (packet.md5 != digest.computed) {
-            if (log.on())
-                log.debug() << "md5 check fail" << packet.md5 << digest.computed << digest.remaining;
-            result.outcome = VerifyResult::DigestMismatch;
-            result.expected = packet.md5;
-            result.computed = digest.computed;
-            result.remaining = digest.remaining;
-            return result;
-        }
-    }
-    result.image = -1;
     result.outcome = VerifyResult::Verified;
+    if (imageSizes.empty())
+        return result;
+
+    QByteArray buffer(qBound(1, options.chunkSize, ChunkSize), '\0');
+    for (size_t i = 0; i < imageSizes.size() && result.ok(); ++i) {
+        result.image = static_cast<int>(i);
+        result.outcome = verifyImage(file, imageSizes[i], buffer, packet, options, log, result);
+    }
+    if (result.ok())
+        result.image = -1;
     return result;
 }
 
