@@ -18,6 +18,16 @@ QString fieldText(const char (&field)[256])
     return QString::fromUtf8(field, length);
 }
 
+// A record that comes back from the user interface may hold any byte in a
+// flag; read it as a byte so that it prints 0 or 1 without loading a bool
+// that is neither.
+int flagValue(const bool& flag)
+{
+    unsigned char byte;
+    std::memcpy(&byte, &flag, 1);
+    return byte != 0 ? 1 : 0;
+}
+
 } // namespace
 
 QDebug operator<<(QDebug stream, const MessageBoxInfo& info)
@@ -32,15 +42,15 @@ QDebug operator<<(QDebug stream, const MessageBoxInfo& info)
         .arg(info.boxType)
         .arg(info.totalRate)
         .arg(info.subRate)
-        .arg(int(info.visiable))
-        .arg(int(info.canRevoke))
+        .arg(flagValue(info.visiable))
+        .arg(flagValue(info.canRevoke))
         .arg(info.tipTime)
         .arg(fieldText(info.text))
         .arg(fieldText(info.btnText))
         .arg(fieldText(info.secondBtn))
         .arg(info.currentStatus)
-        .arg(int(info.isLocal))
-        .arg(int(info.bAccept))
+        .arg(flagValue(info.isLocal))
+        .arg(flagValue(info.bAccept))
         .arg(info.deviceStatus);
     stream << line;
     return stream;

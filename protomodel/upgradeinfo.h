@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json/fields.h"
+
 #include <cstdint>
 #include <string>
 
@@ -14,6 +16,8 @@ struct s_UpgradeInfo
     int32_t modelID = 0;
     std::string mainVersion;
     std::string dataVersion;
+
+    AJSON(name, modelID, mainVersion, dataVersion)
 };
 
 } // namespace Device

@@ -4,8 +4,16 @@
 // registration record below (both at library load).
 #include "constants/constants.h"
 
+#include "host/api.h"
+#include "host/ihostapi.h"
 #include "host/imessage.h"
+#include "host/imessagecenter.h"
 #include "plugin/componenttmpl.h"
+#include "protomodel/messageboxinfo.h"
+#include "protomodel/nodefirmwareversion.h"
+#include "protomodel/nodelist.h"
+#include "protomodel/queryinfo.h"
+#include "protomodel/upgradefileconfig.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/upgradeids.h"
 #include "json/decode.h"
@@ -17,7 +25,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QObject>
+#include <QRegExp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -419,36 +430,202 @@ krt::IMessage* UpgradeViewModel::getUpgradeMD5(const krt::IMessage* msg)
     return nullptr;
 }
 
+// ---- Helpers of the upgrade flow ---------------------------------------------
+
+namespace {
+
+using LCD::ProtoModel::Device::s_NodeFirmwareVersion;
+using LCD::ProtoModel::Device::s_NodeList;
+using LCD::ProtoModel::Device::s_UpgradeFileConfig;
+using LCD::ProtoModel::Device::s_UpgradeInfo;
+using LCD::ProtoModel::Device::s_UpgradeProgress;
+using LCD::ProtoModel::Device::s_UpgradeProgressPart;
+
+// Progress report states.
+constexpr int32_t ProgressHidden = 0;
+constexpr int32_t ProgressUpdating = 1;
+constexpr int32_t ProgressSucceeded = 2;
+constexpr int32_t ProgressFailed = 3;
+
+// Message-box record values.
+constexpr int32_t FuncCodeUpgrade = 1;
+constexpr int32_t FuncCodeHide = -1;
+constexpr int32_t BoxSuccess = 1;
+constexpr int32_t BoxFailure = 4;
+constexpr int32_t BoxProgress = 5;
+constexpr int32_t StatusRunning = 1;
+constexpr int32_t StatusFinished = 2;
+constexpr int32_t TipTimeMs = 2000;
+
+constexpr int MaxPathBytes = 127;
+
+// Versions compare as the number their digits spell: 1.2.10 is 1210. Too
+// many digits for an int, or none, give 0.
+int versionNumber(const std::string& version)
+{
+    return QString::fromUtf8(version.data(), int(version.size())).remove(QRegExp("[^\\d]")).toInt();
+}
+
+bool isSupportedDevice(const s_UpgradeInfo& info)
+{
+    return info.name == PackageMagic && info.modelID == SupportedModelId;
+}
+
+// The path text of a request: up to the first zero, at most 127 bytes, and
+// never beyond what the sender actually sent.
+QByteArray pathText(const krt::IMessage* msg)
+{
+    const int available = std::min(std::max(msg->size(), 0), MaxPathBytes);
+    const char* bytes = static_cast<const char*>(msg->data());
+    const void* zero = std::memchr(bytes, 0, size_t(available));
+    return QByteArray(bytes, zero ? int(static_cast<const char*>(zero) - bytes) : available);
+}
+
+bool queryNode(LCD::Message::MessageHandler& handler, LCD::GlobalMessageHander::QueryInfo<s_NodeList>& query)
+{
+    // The device side fills the wrapper in place, or clears the slot when it
+    // has no node to offer.
+    void* slot = &query;
+    handler.sendCommand(MsgQueryNodeList, sizeof slot, &slot, 0, nullptr);
+    return slot != nullptr;
+}
+
+// The 40-byte progress payload is the memory image of the sender's report;
+// its part list still lives in the sender's memory while the handler runs.
+struct ProgressImage
+{
+    int32_t nodeId;
+    int32_t status;
+    int32_t progress;
+    int32_t padding;
+    const s_UpgradeProgressPart* first;
+    const s_UpgradeProgressPart* last;
+    const s_UpgradeProgressPart* storageEnd;
+};
+static_assert(sizeof(ProgressImage) == sizeof(s_UpgradeProgress), "progress image is the report's size");
+
+s_UpgradeProgress progressFromImage(const void* payload)
+{
+    ProgressImage image;
+    std::memcpy(&image, payload, sizeof image);
+    s_UpgradeProgress report;
+    report.nodeId = image.nodeId;
+    report.status = image.status;
+    report.progress = image.progress;
+    if (image.first && image.last > image.first)
+        report.parts.assign(image.first, image.last);
+    return report;
+}
+
+// The largest part still below 100; finished parts say nothing about the
+// current step. Without parts the overall rate, six times faster, stands in.
+int32_t subRateOf(const s_UpgradeProgress& report)
+{
+    if (report.parts.empty()) {
+        // Six times in 32-bit arithmetic as the device does, wrapping instead
+        // of overflowing.
+        const auto scaled = static_cast<int32_t>(static_cast<uint32_t>(report.progress) * 6u);
+        return std::min(scaled, 100);
+    }
+    int32_t rate = 0;
+    for (const s_UpgradeProgressPart& part : report.parts) {
+        if (part.progress <= 99 && part.progress > rate)
+            rate = part.progress;
+    }
+    return rate;
+}
+
+LCD::Structs::MessageBoxInfo baseBox(int32_t funcCode, int32_t currentStatus)
+{
+    LCD::Structs::MessageBoxInfo box;
+    box.funcCode = funcCode;
+    box.totalRate = -1;
+    box.bAccept = false;
+    box.visiable = true;
+    box.canRevoke = false;
+    box.tipTime = TipTimeMs;
+    box.isLocal = false;
+    box.currentStatus = currentStatus;
+    box.deviceStatus = 1;
+    return box;
+}
+
+// Copies a translated text with its terminating zero; a translation too long
+// for the field is cut before the first UTF-8 sequence that does not fit.
+void setText(char (&field)[256], const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    int length = std::min(utf8.size(), int(sizeof field) - 1);
+    if (length < utf8.size()) {
+        while (length > 0 && (uchar(utf8[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::memcpy(field, utf8.constData(), size_t(length));
+    std::memset(field + length, 0, sizeof field - size_t(length));
+}
+
+} // namespace
+
 // ---- Version policy and node-version refresh ---------------------------------
 
 std::vector<int> UpgradeViewModel::stringToVector(const std::string& version) const
 {
-    Q_UNUSED(version);
-    return {};
+    int number = versionNumber(version);
+    std::vector<int> digits;
+    if (number <= 0)
+        return digits;
+    for (;;) {
+        digits.insert(digits.begin(), number % 10);
+        if (number < 10)
+            break;
+        number /= 10;
+    }
+    return digits;
 }
 
 bool UpgradeViewModel::isDownGrade(const std::string& version)
 {
-    Q_UNUSED(version);
-    return false;
+    const int current = versionNumber(nodeVersion);
+    const int candidate = versionNumber(version);
+    qInfo() << "current device version" << QString::fromStdString(nodeVersion) << "upgradeFile version"
+            << QString::fromStdString(version);
+    return current > candidate;
 }
 
 bool UpgradeViewModel::isUnallowedDownGrade(const std::string& version, const std::string& minVersion) const
 {
-    Q_UNUSED(version);
-    Q_UNUSED(minVersion);
+    qInfo() << "support min device version" << QString::fromStdString(minVersion) << "upgradeFile version"
+            << QString::fromStdString(version);
+    const std::vector<int> minimum = stringToVector(minVersion);
+    const std::vector<int> candidate = stringToVector(version);
+    // Digit by digit: a larger digit does not settle it, a later smaller one
+    // still makes the package too old.
+    for (size_t i = 0; i < minimum.size(); ++i) {
+        if (i >= candidate.size() || candidate[i] < minimum[i])
+            return true;
+    }
     return false;
 }
 
 bool UpgradeViewModel::isDeviceTypeMatched(const LCD::ProtoModel::Device::s_UpgradeInfo& info)
 {
-    Q_UNUSED(info);
-    return false;
+    return isSupportedDevice(info);
 }
 
 krt::IMessage* UpgradeViewModel::initNodeVersion(const krt::IMessage* msg)
 {
     Q_UNUSED(msg);
+    LCD::GlobalMessageHander::QueryInfo<s_NodeList> query;
+    if (!queryNode(*this, query))
+        return nullptr;
+
+    LCD::GlobalMessageHander::RequestInfo<s_NodeFirmwareVersion, QString> request;
+    request.request = QString::number(query.result.nodeId);
+    void* slot = &request;
+    sendCommand(MsgQueryFirmwareVersion, sizeof slot, &slot, 0, nullptr);
+    // An unanswered request leaves the default empty text, which is stored
+    // all the same: the device's version is then unknown.
+    nodeVersion = request.response.firmwareVersion;
     return nullptr;
 }
 
@@ -456,37 +633,132 @@ krt::IMessage* UpgradeViewModel::initNodeVersion(const krt::IMessage* msg)
 
 krt::IMessage* UpgradeViewModel::setUpgradeFile(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
+    if (!msg || !msg->data()) {
+        qWarning() << "resp does not matches.";
+        return nullptr;
+    }
+    const QByteArray path = pathText(msg);
+    qDebug() << "filePath :" << QString::fromUtf8(path);
+
+    LCD::GlobalMessageHander::QueryInfo<s_NodeList> query;
+    if (!queryNode(*this, query))
+        return nullptr;
+    const s_NodeList node = query.result;
+
+    s_UpgradeFileConfig entry;
+    entry.nodeId = node.nodeId;
+    entry.filePath = path.toStdString();
+    std::vector<s_UpgradeFileConfig> files{entry};
+
+    // The box goes up before the start command, so the user sees the upgrade
+    // begin even when the device side takes long to answer.
+    s_UpgradeProgress announce;
+    announce.nodeId = node.nodeId;
+    announce.status = ProgressUpdating;
+    announce.progress = 0;
+    dealUpgradeProgress(announce);
+
+    // The device side reads the list object in place: its 24-byte image is
+    // the payload.
+    uint8_t started = 0;
+    sendCommand(MsgStartUpgrade, sizeof files, &files, sizeof started, &started);
+    postEvent(MsgStartResult, sizeof started, &started);
+    if (started == 0)
+        hideProgress();
     return nullptr;
 }
 
 krt::IMessage* UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
-    return nullptr;
+    if (!msg || !msg->data()) {
+        qWarning() << "resp does not matches.";
+        return nullptr;
+    }
+    const QByteArray path = pathText(msg);
+    qDebug() << "filePath :" << QString::fromUtf8(path);
+
+    const s_UpgradeInfo info = getUpgradeInfo(QString::fromUtf8(path));
+    // Without a header the second byte carries no result; 0 keeps it tidy.
+    uint8_t reply[2] = {0, 0};
+    if (info.modelID != 0) {
+        reply[0] = isSupportedDevice(info) ? 1 : 0;
+        reply[1] = isDownGrade(info.dataVersion) ? 1 : 0;
+    }
+
+    // Looked up anew for every reply rather than through the base's pointer.
+    krt::IHostApi* host = krt::api::get().host;
+    auto* messageCenter =
+        host ? static_cast<krt::IMessageCenter*>(host->lookup(krt::MessageCenterService)) : nullptr;
+    Q_ASSERT(messageCenter);
+    if (!messageCenter)
+        return nullptr;
+    return messageCenter->createMessage(msg->id(), name.c_str(), sizeof reply, reply, 0);
 }
 
 // ---- Progress and message boxes ----------------------------------------------
 
 krt::IMessage* UpgradeViewModel::getDeviceInfo(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
+    LCD::Structs::MessageBoxInfo box;
+    if (!msg || !msg->data() || msg->size() != int(sizeof box)) {
+        qWarning() << "upgrade is success update device info error";
+        return nullptr;
+    }
+    std::memcpy(&box, msg->data(), sizeof box);
+    qWarning() << box;
+    if (box.funcCode == FuncCodeUpgrade)
+        postEvent(MsgDeviceInfoChanged, 0, nullptr);
     return nullptr;
 }
 
 krt::IMessage* UpgradeViewModel::changeUpgradeProgress(const krt::IMessage* msg)
 {
-    Q_UNUSED(msg);
+    if (!msg || msg->size() != int(sizeof(ProgressImage)) || !msg->data())
+        return nullptr;
+    dealUpgradeProgress(progressFromImage(msg->data()));
     return nullptr;
 }
 
 void UpgradeViewModel::dealUpgradeProgress(const LCD::ProtoModel::Device::s_UpgradeProgress& progress)
 {
-    Q_UNUSED(progress);
+    LCD::Structs::MessageBoxInfo box = baseBox(FuncCodeUpgrade, -1);
+    box.subRate = subRateOf(progress);
+    switch (progress.status) {
+    case ProgressHidden:
+        hideProgress();
+        return;
+    case ProgressUpdating:
+        setText(box.text, QObject::tr("Updating..."));
+        box.boxType = BoxProgress;
+        box.totalRate = progress.progress;
+        box.currentStatus = StatusRunning;
+        sendEvent(MsgMessageBox, sizeof box, &box);
+        return;
+    case ProgressSucceeded:
+        setText(box.text, QObject::tr("Device updated successfully."));
+        box.boxType = BoxSuccess;
+        box.currentStatus = StatusFinished;
+        break;
+    case ProgressFailed:
+        setText(box.text, QObject::tr("Device update failed."));
+        box.boxType = BoxFailure;
+        box.subRate = 0;
+        box.currentStatus = StatusFinished;
+        break;
+    default:
+        return;
+    }
+    sendEvent(MsgMessageBox, sizeof box, &box);
+    // The end of an upgrade: the node refresh subscribed to this id reads the
+    // new firmware version.
+    sendEvent(MsgUpgradeFinished, 0, nullptr);
 }
 
 void UpgradeViewModel::hideProgress()
 {
+    LCD::Structs::MessageBoxInfo box = baseBox(FuncCodeHide, StatusFinished);
+    box.subRate = 0;
+    sendEvent(MsgMessageBox, sizeof box, &box);
 }
 
 } // namespace Upgrade

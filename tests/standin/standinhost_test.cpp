@@ -12,9 +12,12 @@ TEST_F(StandinHostTest, RoutesTheNodeRefreshToTheDeviceSide)
 {
     device.script().firmwareVersion = "2.0.1";
     ui.postEventRaw(Upgrade::MsgUpgradeFinished, {}, false);
-    EXPECT_EQ(host.traffic().size(), 1u);
+    ASSERT_EQ(host.traffic().size(), 3u);
     EXPECT_EQ(host.traffic()[0].route, Standin::Route::Post);
     EXPECT_EQ(host.traffic()[0].receivers, std::vector<std::string>{"upgradeviewmodel"});
+    EXPECT_EQ(host.traffic()[1].id, Upgrade::MsgQueryNodeList);
+    EXPECT_EQ(host.traffic()[2].id, Upgrade::MsgQueryFirmwareVersion);
+    EXPECT_EQ(host.traffic()[2].receivers, std::vector<std::string>{"devicestandin"});
 }
 
 TEST_F(StandinHostTest, ReleaseOfAnUnknownMessageIsAFault)

@@ -1,0 +1,170 @@
+#include "flowtesting.h"
+
+#include "testing/traffictext.h"
+#include "upgrade/upgradeids.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+#include <cstring>
+
+namespace flow_testing {
+
+namespace {
+
+void put32(QByteArray& bytes, int offset, int32_t value)
+{
+    std::memcpy(bytes.data() + offset, &value, 4);
+}
+
+} // namespace
+
+QByteArray boxBytes(const BoxSpec& box)
+{
+    QByteArray bytes(812, '\0');
+    put32(bytes, 0, box.funcCode);
+    put32(bytes, 4, box.boxType);
+    put32(bytes, 8, box.subRate);
+    put32(bytes, 12, box.totalRate);
+    bytes.replace(24, box.text.size(), box.text);
+    bytes[281] = 1;                 // visiable; bAccept and canRevoke stay 0
+    put32(bytes, 284, 2000);        // tipTime
+    put32(bytes, 804, box.currentStatus);
+    put32(bytes, 808, 1);           // deviceStatus
+    return bytes;
+}
+
+QByteArray updatingBox(int32_t subRate, int32_t totalRate, const QByteArray& text)
+{
+    return boxBytes({1, 5, subRate, totalRate, text, 1});
+}
+
+QByteArray succeededBox(int32_t subRate, const QByteArray& text)
+{
+    return boxBytes({1, 1, subRate, -1, text, 2});
+}
+
+QByteArray failedBox(const QByteArray& text)
+{
+    return boxBytes({1, 4, 0, -1, text, 2});
+}
+
+QByteArray hideBox()
+{
+    return boxBytes({-1, 0, 0, -1, {}, 2});
+}
+
+::testing::AssertionResult isViewModelLine(const testing_support::LogLine& line, QtMsgType type,
+                                           const QString& message, const char* function)
+{
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    bool ok = true;
+    if (line.type != type) {
+        failure << "level " << line.type << " instead of " << type << "; ";
+        ok = false;
+    }
+    if (line.message != message) {
+        failure << "message [" << line.message.toStdString() << "] instead of [" << message.toStdString() << "]; ";
+        ok = false;
+    }
+    if (line.function != QLatin1String(function)) {
+        failure << "function [" << line.function.toStdString() << "] instead of [" << function << "]; ";
+        ok = false;
+    }
+    if (!line.file.endsWith(QLatin1String("upgrade/upgradeviewmodel.cpp"))) {
+        failure << "file " << line.file.toStdString() << "; ";
+        ok = false;
+    }
+    if (line.category != QLatin1String("default")) {
+        failure << "category " << line.category.toStdString() << "; ";
+        ok = false;
+    }
+    return ok ? ::testing::AssertionSuccess() : failure;
+}
+
+::testing::AssertionResult onlyViewModelLine(const testing_support::LogCapture& log, QtMsgType type,
+                                             const QString& message, const char* function)
+{
+    std::vector<testing_support::LogLine> own;
+    for (const testing_support::LogLine& line : log.lines()) {
+        if (line.file.endsWith(QLatin1String("upgradeviewmodel.cpp")))
+            own.push_back(line);
+    }
+    if (own.size() != 1) {
+        ::testing::AssertionResult failure = ::testing::AssertionFailure();
+        failure << own.size() << " lines from the view model:";
+        for (const testing_support::LogLine& line : own)
+            failure << "\n  " << line.message.toStdString();
+        return failure;
+    }
+    return isViewModelLine(own.front(), type, message, function);
+}
+
+QByteArray le32(uint32_t value)
+{
+    QByteArray bytes(4, '\0');
+    std::memcpy(bytes.data(), &value, 4);
+    return bytes;
+}
+
+QByteArray headerJson(const QByteArray& name, int modelId, const QByteArray& mainVersion,
+                      const QByteArray& dataVersion)
+{
+    return "{\"name\":\"" + name + "\",\"modelID\":" + QByteArray::number(modelId) + ",\"mainVersion\":\""
+        + mainVersion + "\",\"dataVersion\":\"" + dataVersion + "\"}";
+}
+
+QByteArray headerPackage(const QByteArray& magic, const QByteArray& header)
+{
+    return magic + le32(uint32_t(header.size())) + header + le32(0);
+}
+
+QByteArray fullPackage(const QByteArray& header, const std::vector<QByteArray>& images)
+{
+    QByteArray list;
+    QByteArray records;
+    for (const QByteArray& data : images) {
+        const QByteArray digest = QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+        const QByteArray sub = "{\"md5\":\"" + digest + "\"}";
+        const QByteArray record = "Vesk" + le32(uint32_t(sub.size())) + sub + data;
+        list += (list.isEmpty() ? "" : ",") + QByteArray("{\"type\":\"app\",\"size\":\"")
+            + QByteArray::number(record.size()) + "\"}";
+        records += record;
+    }
+    const QByteArray check = QByteArray("{\"systemImages\":[" + list + "],\"md5\":\"\"}").toBase64();
+    return "Vesk" + le32(uint32_t(header.size())) + header + le32(uint32_t(check.size())) + check + records;
+}
+
+QByteArray PackageFolder::write(const QByteArray& name, const QByteArray& bytes)
+{
+    const QByteArray path = missing(name);
+    QFile file(QString::fromUtf8(path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.constData();
+    return path;
+}
+
+QByteArray PackageFolder::missing(const QByteArray& name) const
+{
+    return dir.filePath(QString::fromUtf8(name)).toUtf8();
+}
+
+void FlowFixture::refreshNodeVersion(const std::string& version)
+{
+    device.script().firmwareVersion = version;
+    ui.postEventRaw(Upgrade::MsgUpgradeFinished, {}, false);
+    ASSERT_EQ(nodeVersionOf(loader), version);
+    host.clearRecords();
+}
+
+void FlowFixture::returnBox(const QByteArray& record)
+{
+    ui.postEventRaw(Upgrade::MsgMessageBoxReturned, record);
+}
+
+std::vector<std::string> FlowFixture::lines() const
+{
+    return testing_support::trafficLines(host.traffic());
+}
+
+} // namespace flow_testing

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "testing/bytes.h"
+#include "testing/hostfixture.h"
+#include "testing/logcapture.h"
+#include "testing/qtprint.h"
+#include "testing/traffictext.h"
+#include "upgrade/upgradeviewmodel.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace flow_testing {
+
+// Signatures as the log context carries them.
+constexpr const char* SetUpgradeFileSignature = "krt::IMessage* Upgrade::UpgradeViewModel::setUpgradeFile(const krt::IMessage*)";
+constexpr const char* GetUpgradeFileInfoSignature =
+    "krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage*)";
+constexpr const char* GetDeviceInfoSignature = "krt::IMessage* Upgrade::UpgradeViewModel::getDeviceInfo(const krt::IMessage*)";
+constexpr const char* IsDownGradeSignature = "bool Upgrade::UpgradeViewModel::isDownGrade(const std::string&)";
+constexpr const char* IsUnallowedDownGradeSignature =
+    "bool Upgrade::UpgradeViewModel::isUnallowedDownGrade(const std::string&, const std::string&) const";
+
+// Names parameterised cases after the case's own name.
+template <typename Case>
+std::string caseName(const ::testing::TestParamInfo<Case>& param)
+{
+    return param.param.name;
+}
+
+// A message-box record as the user interface must receive it, written byte
+// by byte at its offsets rather than through the record's declaration.
+struct BoxSpec
+{
+    int32_t funcCode = 1;
+    int32_t boxType = 0;
+    int32_t subRate = 0;
+    int32_t totalRate = -1;
+    QByteArray text;
+    int32_t currentStatus = 0;
+};
+QByteArray boxBytes(const BoxSpec& box);
+
+QByteArray updatingBox(int32_t subRate, int32_t totalRate, const QByteArray& text = "Updating...");
+QByteArray succeededBox(int32_t subRate, const QByteArray& text = "Device updated successfully.");
+QByteArray failedBox(const QByteArray& text = "Device update failed.");
+QByteArray hideBox();
+
+// Checks one log line with the context the view model's lines carry.
+::testing::AssertionResult isViewModelLine(const testing_support::LogLine& line, QtMsgType type,
+                                           const QString& message, const char* function);
+// Checks there is exactly one line from the view model and that it is this one.
+::testing::AssertionResult onlyViewModelLine(const testing_support::LogCapture& log, QtMsgType type,
+                                             const QString& message, const char* function);
+
+// Little-endian 32-bit length field.
+QByteArray le32(uint32_t value);
+
+QByteArray headerJson(const QByteArray& name, int modelId, const QByteArray& mainVersion,
+                      const QByteArray& dataVersion);
+// A package that holds a header only (an empty check block, no images).
+QByteArray headerPackage(const QByteArray& magic, const QByteArray& header);
+
+// A complete package: header, check block listing the images, and each image
+// with its sub-header holding the right MD5 digest.
+QByteArray fullPackage(const QByteArray& header, const std::vector<QByteArray>& images);
+
+// Package files in a temporary folder, removed with the object.
+class PackageFolder
+{
+public:
+    QByteArray write(const QByteArray& name, const QByteArray& bytes);
+    QByteArray missing(const QByteArray& name) const;
+
+private:
+    QTemporaryDir dir;
+};
+
+// The plug-in's component as the stand-in host created it. The accessor is
+// inline, so it reads the member of the plug-in's object directly.
+inline const std::string& nodeVersionOf(const Standin::PluginLoader& loader)
+{
+    return static_cast<const Upgrade::UpgradeViewModel*>(loader.componentObject())->currentNodeVersion();
+}
+
+// The real plug-in in the stand-in host, with helpers of the upgrade flow.
+class FlowFixture : public testing_support::HostFixture
+{
+protected:
+    // Lets the device side report a firmware version and runs the refresh,
+    // then forgets the traffic it made.
+    void refreshNodeVersion(const std::string& version);
+    // Event 0xfc0c0c13 with this record.
+    void returnBox(const QByteArray& record);
+    std::vector<std::string> lines() const;
+};
+
+} // namespace flow_testing
