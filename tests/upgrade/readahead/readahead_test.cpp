@@ -81,10 +81,14 @@ struct Walk
     ReadCounters read;
 };
 
+// Small chunks keep the test quick; each hint still spans several pieces.
+constexpr int Chunk = 512 * 1024;
+
 Walk walk(const QString& path, bool readAhead)
 {
     VerifyOptions options;
     options.readAhead = readAhead;
+    options.chunkSize = Chunk;
     options.logFile = "upgradeviewmodel.cpp";
     options.logLine = 1;
     options.logFunction = "bool Upgrade::UpgradeViewModel::upgradeCheck(const QString&)";
@@ -151,11 +155,11 @@ protected:
     QTemporaryDir dir;
 };
 
-// 60 MiB: twelve chunks and a page-cache drop, after which the hint is
-// asked again; a second image follows with a short last chunk.
+// Twelve chunks and a page-cache drop, after which the hint is asked again;
+// a second image follows with a short last chunk.
 TEST_F(ReadAheadTest, SameReadsLogAndOutcomeAcrossADrop)
 {
-    const QString path = write(package({60 * 1024 * 1024, 12 * 1024 * 1024 + 3}));
+    const QString path = write(package({12 * Chunk, 2 * Chunk + 3}));
     expectSameWalk(path, VerifyResult::Verified);
     const Walk hinted = walk(path, true);
     EXPECT_EQ(hinted.result.chunks, 12 + 3);
@@ -167,10 +171,10 @@ TEST_F(ReadAheadTest, SameReadsLogAndOutcomeAcrossADrop)
 
 TEST_F(ReadAheadTest, SameFailureForAChangedByteInTheSecondImage)
 {
-    Upgrade::PackageContents contents = package({6 * 1024 * 1024, 11 * 1024 * 1024});
-    contents.images[1].subHeader
-        = Upgrade::PackageWriter::subHeaderJson(Upgrade::PackageWriter::md5Hex(contents.images[1].data));
-    contents.images[1].data[7 * 1024 * 1024] = char(contents.images[1].data[7 * 1024 * 1024] ^ 0x01);
+    Upgrade::PackageContents contents = package({Chunk + 100, 3 * Chunk});
+    QByteArray& data = contents.images[1].data;
+    contents.images[1].subHeader = Upgrade::PackageWriter::subHeaderJson(Upgrade::PackageWriter::md5Hex(data));
+    data[Chunk + Chunk / 2] = char(data[Chunk + Chunk / 2] ^ 0x01);
     expectSameWalk(write(contents), VerifyResult::DigestMismatch);
 }
 
@@ -178,15 +182,15 @@ TEST_F(ReadAheadTest, SameFailureForAChangedByteInTheSecondImage)
 // data does.
 TEST_F(ReadAheadTest, SameFailureForATruncatedImage)
 {
-    const QString path = write(package({13 * 1024 * 1024}));
+    const QString path = write(package({3 * Chunk - 5}));
     QFile file(path);
-    ASSERT_TRUE(file.resize(file.size() - 6 * 1024 * 1024));
+    ASSERT_TRUE(file.resize(file.size() - Chunk - 7));
     expectSameWalk(path, VerifyResult::DigestMismatch);
 }
 
 TEST_F(ReadAheadTest, ZeroLengthImageNeedsNoHint)
 {
-    expectSameWalk(write(package({0, 5 * 1024 * 1024})), VerifyResult::Verified);
+    expectSameWalk(write(package({0, Chunk})), VerifyResult::Verified);
 }
 
 } // namespace
