@@ -104,10 +104,10 @@ echo "writing the ${data_mib} MiB packages..." >&2
 sync
 
 # On a shared machine, waits until the one-minute load average is below
-# --wait-load before each row, for at most --wait-max seconds.
+# --wait-load before each row, for at most --wait-max seconds in all.
+waited=0
 quiet() {
   [[ -z $wait_load ]] && return 0
-  local waited=0
   while awk -v limit="$wait_load" '{ exit !($1 >= limit) }' /proc/loadavg && ((waited < wait_max)); do
     sleep 10
     waited=$((waited + 10))
