@@ -34,6 +34,10 @@ struct VerifyOptions
 {
     bool pauseAfterChunk = true; // 10 ms after every chunk (device)
     bool dropPageCache = true; // after the 11th chunk of an image, then every 10th (device)
+    // Kernel read-ahead hints for the next chunk, so that storage reads it
+    // while this one is hashed and the walk pauses. Reads, log lines and
+    // pauses stay the same; only their overlap with the storage changes.
+    bool readAhead = true;
     // The device streams 5 MiB chunks; the fuzzer uses tiny ones so that small
     // inputs reach the chunk cadence.
     int chunkSize = ChunkSize;

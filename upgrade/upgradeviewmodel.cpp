@@ -34,6 +34,8 @@
 #include <cstring>
 #include <ctime>
 
+#include <fcntl.h>
+
 template <>
 krt::ComponentInfo krt::ComponentTmpl<Upgrade::UpgradeViewModel>::componentInfo = {
     &krt::ComponentTmpl<Upgrade::UpgradeViewModel>::creator,
@@ -207,6 +209,35 @@ void dropPageCache(const WalkLog& log)
         log.warning() << "Error executing sync command\n";
 }
 
+// Asks the kernel to fetch a byte range into the page cache in the
+// background, so the card reads the next chunk while this one is hashed and
+// the walk pauses; no thread of ours is involved.
+class ReadAhead
+{
+public:
+    ReadAhead(QFile& file, bool enabled)
+        : fd(enabled ? file.handle() : -1)
+    {
+    }
+
+    void request(qint64 offset, qint64 length)
+    {
+        // The kernel cuts one hint to the device's read-ahead window, so a
+        // whole chunk in one hint would fetch only its first few hundred KiB.
+        for (qint64 done = 0; fd >= 0 && done < length; done += Piece) {
+            // A descriptor that takes no hints (a pipe, say) simply goes without.
+            if (posix_fadvise(fd, offset + done, qMin(Piece, length - done), POSIX_FADV_WILLNEED) != 0)
+                fd = -1;
+        }
+    }
+
+private:
+    // No larger than the smallest read-ahead window of the cards we meet.
+    static constexpr qint64 Piece = 128 * 1024;
+
+    int fd; // -1: no hints (disabled, or QFile without a descriptor)
+};
+
 struct ImageDigest
 {
     QString computed;
@@ -220,6 +251,7 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
                           const Package::VerifyOptions& options, const WalkLog& log)
 {
     QCryptographicHash md5(QCryptographicHash::Md5);
+    ReadAhead readAhead(file, options.readAhead);
     qint64 remaining = length;
     const qint64 chunkSize = buffer.size();
     qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
@@ -230,14 +262,24 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
         if (bytesRead <= 0)
             break;
         remaining -= bytesRead;
+        // One chunk ahead at most, so the page cache holds no more than one
+        // chunk of the file beside the buffer.
+        const qint64 nextOffset = file.pos();
+        const qint64 nextLength = qMin<qint64>(remaining, chunkSize);
+        readAhead.request(nextOffset, nextLength);
         md5.addData(buffer.constData(), static_cast<int>(bytesRead));
         // The buffer was all zeros before the read, so clearing what the read
         // wrote leaves the whole buffer zero-filled.
         std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
         chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
         if (sinceDrop > 9) {
-            if (options.dropPageCache)
+            if (options.dropPageCache) {
                 dropPageCache(log);
+                // The drop evicts the part of the next chunk that has already
+                // arrived; pages still in flight survive it, and asking again
+                // for pages already cached costs nothing.
+                readAhead.request(nextOffset, nextLength);
+            }
             sinceDrop = 0;
         }
         if (log.on())

@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Slow-storage bench: verifies a 1 GiB single-image package on a throttled
+# ext4 device at several bandwidths and on fast local storage, and prints one
+# table row per storage. Needs root; see README.md beside this script.
+#
+#   bench/storage/run.sh [--repeat N] [--rates "200 100 40"] [--no-local]
+#                        [--backing-dir DIR] [--work-dir DIR] [--data-mib N]
+#                        [--wait-load LOAD [--wait-max SECONDS]]
+set -euo pipefail
+
+repeat=3
+rates="200 100 40"
+local_run=1
+backing_dir=/dev/shm
+work_dir=/var/tmp/upgrade-storagebench
+data_mib=1024
+wait_load=
+wait_max=1800
+while (($#)); do
+  case "$1" in
+    --repeat) repeat=$2; shift 2 ;;
+    --rates) rates=$2; shift 2 ;;
+    --no-local) local_run=0; shift ;;
+    --backing-dir) backing_dir=$2; shift 2 ;;
+    --work-dir) work_dir=$2; shift 2 ;;
+    --data-mib) data_mib=$2; shift 2 ;;
+    --wait-load) wait_load=$2; shift 2 ;;
+    --wait-max) wait_max=$2; shift 2 ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
+    *) echo "unknown argument: $1" >&2; exit 2 ;;
+  esac
+done
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "run.sh needs root: it mounts FUSE, sets up a loop device and drops the page cache" >&2
+  exit 1
+fi
+
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$source_dir"
+
+# What the bench needs beyond the project's own packages.
+needed=()
+for pkg in fuse3 libfuse3-dev e2fsprogs util-linux; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || needed+=("$pkg")
+done
+if ((${#needed[@]})); then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${needed[@]}"
+fi
+scripts/bootstrap.sh
+
+# libfuse3 may have arrived just now: configure again so throttlefs builds.
+cmake --preset default >/dev/null
+cmake --build --preset default --target storagebench throttlefs
+bin=$source_dir/build/default/bench/storage
+bench=$bin/storagebench
+
+backing=$backing_dir/upgrade-storagebench-$$.img
+fuse_dir=$work_dir/fuse
+mount_dir=$work_dir/ext4
+local_dir=$work_dir/local
+fuse_pid=
+loop_dev=
+
+cleanup() {
+  set +e
+  mountpoint -q "$mount_dir" && umount "$mount_dir"
+  [[ -n $loop_dev ]] && losetup -d "$loop_dev"
+  mountpoint -q "$fuse_dir" && fusermount3 -u "$fuse_dir"
+  if [[ -n $fuse_pid ]]; then
+    kill "$fuse_pid" 2>/dev/null
+    wait "$fuse_pid" 2>/dev/null
+  fi
+  rm -f "$backing" "$local_dir/pkg.bin"
+  rmdir "$fuse_dir" "$mount_dir" "$local_dir" "$work_dir" 2>/dev/null
+}
+trap cleanup EXIT
+mkdir -p "$fuse_dir" "$mount_dir" "$local_dir"
+
+# The throttled device: a paced FUSE file, a loop device over it, ext4 on
+# that. The backing file sits in RAM by default so that the pace set here is
+# the device's only limit. The loop device uses direct I/O so that it keeps
+# several requests in flight, as a card's controller does.
+device_mib=$((data_mib + data_mib / 8 + 64))
+truncate -s "${device_mib}M" "$backing"
+"$bin/throttlefs" --backing="$backing" --rate=0 -f "$fuse_dir" &
+fuse_pid=$!
+for _ in $(seq 50); do
+  [[ -e $fuse_dir/disk.img ]] && break
+  sleep 0.1
+done
+[[ -e $fuse_dir/disk.img ]] || { echo "throttlefs did not come up" >&2; exit 1; }
+# The pacing must not wait for a processor the builds around it are using:
+# real storage does not slow down when the CPU is busy.
+renice -n -10 -p "$fuse_pid" >/dev/null
+loop_dev=$(losetup --find --show --direct-io=on "$fuse_dir/disk.img")
+mkfs.ext4 -F -q -E lazy_itable_init=0,lazy_journal_init=0 "$loop_dev"
+mount -o noatime "$loop_dev" "$mount_dir"
+
+echo "writing the ${data_mib} MiB packages..." >&2
+"$bench" make-package "$mount_dir/pkg.bin" --data-mib "$data_mib"
+((local_run)) && "$bench" make-package "$local_dir/pkg.bin" --data-mib "$data_mib"
+sync
+
+# On a shared machine, waits until the one-minute load average is below
+# --wait-load before each row, for at most --wait-max seconds in all.
+waited=0
+quiet() {
+  [[ -z $wait_load ]] && return 0
+  while awk -v limit="$wait_load" '{ exit !($1 >= limit) }' /proc/loadavg && ((waited < wait_max)); do
+    sleep 10
+    waited=$((waited + 10))
+  done
+  echo "load: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+}
+
+echo "load before the run: $(uptime)" >&2
+header=--header
+if ((local_run)); then
+  quiet
+  "$bench" run "$local_dir/pkg.bin" --repeat "$repeat" --label "fast local storage" $header
+  header=
+fi
+for rate in $rates; do
+  echo "$rate" >"$fuse_dir/rate"
+  quiet
+  "$bench" run "$mount_dir/pkg.bin" --repeat "$repeat" --label "$rate MB/s" --stats "$fuse_dir/stats" $header
+  header=
+done
+echo 0 >"$fuse_dir/rate"
+echo "load after the run: $(uptime)" >&2
