@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimBadDay,
         BadDay { "MissingPackage", { "/nonexistent/package.upg" }, 3,
             "no such package: /nonexistent/package.upg", "", "" },
         BadDay { "NotAPlugin", { "--plugin", UPGRADE_SIM_GOLDEN }, 3,
-            "cannot load plug-in: " UPGRADE_SIM_GOLDEN ": invalid ELF header", "", "" }),
+            "cannot load plug-in: " UPGRADE_SIM_GOLDEN " is not an ELF shared object", "", "" }),
     [](const ::testing::TestParamInfo<BadDay>& param) { return std::string(param.param.name); });
 
 TEST_F(UpgradeSimProgram, DowngradeGoesOnWhenAllowed)
