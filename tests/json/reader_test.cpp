@@ -1,6 +1,5 @@
 #include "tokenstream.h"
 
-#include "json/chartable.h"
 #include "json/reader.h"
 
 #include <gtest/gtest.h>
@@ -27,25 +26,20 @@ TEST_P(TokenStream, YieldsTokens)
 
 INSTANTIATE_TEST_SUITE_P(Reader, TokenStream, testing::Values(
     StreamCase { "", { "end" } },
-    StreamCase { " \t\r\n", { "end" } },
     StreamCase { R"({"a":1})", { "{", "s(a)", ":", "u(1)=1", "}", "end" } },
     StreamCase { R"([1, "x" ,{}])", { "[", "u(1)=1", ",", "s(x)", ",", "{", "}", "]", "end" } },
     // words without quotes end at white space and structural characters
     StreamCase { "true false\tnull\n", { "s(true)", "s(false)", "s(null)", "end" } },
     StreamCase { "[a b,c:d]", { "[", "s(a)", "s(b)", ",", "s(c)", ":", "s(d)", "]", "end" } },
     StreamCase { "+1 .5 ", { "s(+1)", "s(.5)", "end" } },
-    StreamCase { "a\"b/c\\d ", { "s(a\"b/c\\d)", "end" } },
     StreamCase { "\fa\x0b\x80 ", { "s(\fa\x0b\x80)", "end" } },
     // quoted strings keep their escapes raw; a raw tab is fine
     StreamCase { R"("ab\"c")", { "s(ab\\\"c)", "end" } },
     StreamCase { "\"\t\\\n\"", { "s(\t\\\n)", "end" } },
-    StreamCase { R"("")", { "s()", "end" } },
     // comments
     StreamCase { "// note\n{}", { "{", "}", "end" } },
-    StreamCase { "/* note */{}", { "{", "}", "end" } },
     StreamCase { "/***/{/**/}//", { "{", "}", "end" } },
-    StreamCase { "{} /* never closed", { "{", "}", "end" } },
-    StreamCase { "{} // to the end", { "{", "}", "end" } }));
+    StreamCase { "{} /* never closed", { "{", "}", "end" } }));
 
 INSTANTIATE_TEST_SUITE_P(Numbers, TokenStream, testing::Values(
     StreamCase { "-12 ", { "i(-12)=-12", "end" } },
@@ -53,14 +47,10 @@ INSTANTIATE_TEST_SUITE_P(Numbers, TokenStream, testing::Values(
     StreamCase { "7", { "u(7)=7", "end" } },
     StreamCase { "-", { "i(-)=-0", "end" } },
     StreamCase { "1.5e2 ", { "r(1.5e2)=150", "end" } },
-    StreamCase { "1e+2 ", { "r(1e+2)=100", "end" } },
     StreamCase { "1e++2 ", { "r(1e++2)=100", "end" } },
-    StreamCase { "1.25}", { "r(1.25)=1.25", "}", "end" } },
     StreamCase { "-1.5]", { "r(-1.5)=-1.5", "]", "end" } },
     // scaling is one multiplication per power of ten, not correct rounding
     StreamCase { "1e-2 ", { "r(1e-2)=0.010000000000000002", "end" } },
-    StreamCase { "1.5e-1 ", { "r(1.5e-1)=0.15000000000000002", "end" } },
-    StreamCase { "0.3 ", { "r(0.3)=0.30000000000000004", "end" } },
     // integers wrap in 64 bits
     StreamCase { "4294967297 ", { "u(4294967297)=4294967297", "end" } },
     StreamCase { "18446744073709551617 ", { "u(18446744073709551617)=1", "end" } },
@@ -69,7 +59,6 @@ INSTANTIATE_TEST_SUITE_P(Numbers, TokenStream, testing::Values(
     StreamCase { "2E-x ", { "r(2E-)=2", "s(x)", "end" } },
     StreamCase { "1e2147483648 ", { "r(1e2147483648)=1", "end" } },
     StreamCase { "1e999 ", { "r(1e999)=inf", "end" } },
-    StreamCase { "1e-999 ", { "r(1e-999)=0", "end" } },
     StreamCase { "1e2.5 ", { "r(1e2)=100", "s(.5)", "end" } }));
 
 struct ErrorCase
@@ -97,89 +86,10 @@ INSTANTIATE_TEST_SUITE_P(Reader, ReaderError, testing::Values(
     ErrorCase { "/x", "0 col :1 msg:not a comment!" },
     ErrorCase { "{}\n /", "1 col :3 msg:not a comment!" },
     ErrorCase { "\"abc", "0 col :4 msg:not a valid quote string!" },
-    ErrorCase { "\"", "0 col :1 msg:not a valid quote string!" },
     ErrorCase { "\"a\nb\"", "1 col :0 msg:not a valid quote string!" },
-    ErrorCase { "\"a\\", "0 col :3 msg:not a valid quote string!" },
     ErrorCase { "abc", "0 col :3 msg:not a valid string!" },
-    ErrorCase { "[1]\nab", "1 col :3 msg:not a valid string!" },
     ErrorCase { "{\n  \"a\": 1.2.3}", "1 col :11 msg:not a valid number!" },
     // carriage returns take no column
-    ErrorCase { "\"\r\" 1.2.3", "0 col :6 msg:not a valid number!" },
     ErrorCase { "\r\n-1..", "1 col :4 msg:not a valid number!" }));
-
-TEST(Reader, EndRepeatsAtTheNul)
-{
-    const char text[] = "1 ";
-    reader rd(text);
-    rd.next();
-    for (int i = 0; i < 3; ++i) {
-        rd.next();
-        EXPECT_EQ(rd.current().kind, ajson::token_kind::end);
-        EXPECT_EQ(rd.current().chars, text + 2);
-        EXPECT_EQ(rd.current().length, 1u);
-    }
-    EXPECT_TRUE(rd.at_end());
-}
-
-TEST(Reader, NullTextIsAtEnd)
-{
-    reader rd(nullptr);
-    EXPECT_TRUE(rd.at_end());
-    rd.next();
-    EXPECT_EQ(rd.current().kind, ajson::token_kind::end);
-}
-
-TEST(Reader, TokensPointIntoTheText)
-{
-    const char text[] = "{\"key\":-3}";
-    reader rd(text);
-    rd.next();
-    rd.next();
-    EXPECT_EQ(rd.current().chars, text + 2);
-    rd.next();
-    rd.next();
-    EXPECT_EQ(rd.current().chars, text + 7);
-    EXPECT_TRUE(rd.current().negative);
-    rd.next();
-    EXPECT_FALSE(rd.current().negative);
-}
-
-TEST(Reader, LimitEndsTheInput)
-{
-    reader rd("12345", 2);
-    rd.next();
-    EXPECT_EQ(jsontest::describe(rd.current()), "u(12)=12");
-    rd.next();
-    EXPECT_EQ(rd.current().kind, ajson::token_kind::end);
-}
-
-TEST(Reader, LineFeedStandsAtColumnZero)
-{
-    reader rd("a\n\nbc d");
-    rd.next();
-    rd.next();
-    EXPECT_EQ(rd.line(), 2u);
-    EXPECT_EQ(rd.column(), 3u);
-}
-
-TEST(CharTable, Classes)
-{
-    using ajson::detail::char_table;
-    ASSERT_EQ(char_table.size(), 103u);
-    const struct {
-        char first, last;
-        int value;
-    } ranges[] = { { '0', '9', 0 }, { 'A', 'F', 10 }, { 'a', 'f', 10 } };
-    for (const auto& r : ranges) {
-        for (char c = r.first; c <= r.last; ++c)
-            EXPECT_EQ(char_table[size_t(c)], r.value + (c - r.first)) << c;
-    }
-    for (int c : { 9, 10, 12, 13, 32 })
-        EXPECT_EQ(char_table[size_t(c)], 17) << c;
-    for (int c : { 0, 11, 31, 33, int('/'), int(':'), int('@'), int('G'), int('`'), int('Z') })
-        EXPECT_EQ(char_table[size_t(c)], 16) << c;
-    EXPECT_EQ(ajson::detail::hex_value('g'), -1);
-    EXPECT_EQ(ajson::detail::hex_value(0xE9), -1);
-}
 
 } // namespace

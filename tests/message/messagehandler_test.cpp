@@ -1,11 +1,12 @@
-#include "recordinghost.h"
 #include "testing/logcapture.h"
 #include "testing/scopedhostapi.h"
+#include "watchedhost.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -14,9 +15,9 @@ using LCD::Message::MessageHandlerFunc;
 using Standin::StandinMessage;
 using testing_support::LogCapture;
 using testing_support::ProbeHandler;
-using testing_support::RecordingHost;
+using testing_support::Responder;
 using testing_support::ScopedHostApi;
-using Ops = std::vector<std::string>;
+using testing_support::WatchedHost;
 
 constexpr int Command = krt::MessageTypeCommand;
 constexpr int Event = krt::MessageTypeEvent;
@@ -45,11 +46,22 @@ QByteArray pattern(int size, char seed)
     return bytes;
 }
 
+// Every message the handler made was released or consumed, and properly.
+void expectNothingLeft(Standin::StandinHost& host)
+{
+    host.processEvents();
+    EXPECT_TRUE(host.faults().empty()) << host.faults().front();
+    EXPECT_EQ(host.liveMessages(), 0);
+}
+
 class MessageHandlerTest : public ::testing::Test
 {
 protected:
-    RecordingHost host;
-    ScopedHostApi scope{&host};
+    void TearDown() override { expectNothingLeft(host); }
+
+    WatchedHost watched;
+    Standin::StandinHost& host = watched.host;
+    ScopedHostApi scope{&watched};
     ProbeHandler handler{"sender"};
     const StandinMessage commandReply{Command, 1, 0, nullptr, "reply"};
     const StandinMessage eventReply{Event, 2, 0, nullptr, "reply"};
@@ -97,25 +109,28 @@ TEST_F(MessageHandlerTest, DeliveryReachesTheHandlerOfItsKindUnlessTheIdIsReserv
     EXPECT_EQ(delivered(handler, Event, 0x44), nullptr) << "unknown id";
 }
 
+// The host hears every registration and its answer is passed on; here it
+// refuses the command because another component owns it.
 TEST_F(MessageHandlerTest, FirstRegistrationWinsYetTheHostHearsEveryOne)
 {
-    host.registerResult = 42;
+    host.commands()->registerCommand(0x50, "other");
+    host.clearRecords();
     int first = 0;
     int second = 0;
-    EXPECT_EQ(handler.registerCommand(0x50, counting(first, &commandReply)), 42);
-    EXPECT_EQ(handler.registerCommand(0x50, counting(second, &eventReply)), 42);
-    EXPECT_EQ(handler.registerEvent(0x51, counting(first, &eventReply)), 42);
-    EXPECT_EQ(handler.registerEvent(0x51, counting(second, &commandReply)), 42);
+    EXPECT_EQ(handler.registerCommand(0x50, counting(first, &commandReply)), -1);
+    EXPECT_EQ(handler.registerCommand(0x50, counting(second, &eventReply)), -1);
+    EXPECT_EQ(handler.registerEvent(0x51, counting(first, &eventReply)), 0);
+    EXPECT_EQ(handler.registerEvent(0x51, counting(second, &commandReply)), 0);
 
     EXPECT_EQ(delivered(handler, Command, 0x50), &commandReply);
     EXPECT_EQ(delivered(handler, Event, 0x51), &eventReply);
     EXPECT_EQ(first, 2);
     EXPECT_EQ(second, 0);
-    ASSERT_EQ(host.ops(), (Ops{"registerCommand", "registerCommand", "subscribe", "subscribe"}));
-    for (const auto& call : host.calls)
-        EXPECT_EQ(call.sender, "sender");
-    EXPECT_EQ(host.calls[1].id, 0x50);
-    EXPECT_EQ(host.calls[3].id, 0x51);
+    std::vector<std::tuple<bool, int, std::string>> heard;
+    for (const Standin::Registration& r : host.registrations())
+        heard.emplace_back(r.command, r.id, r.sender);
+    EXPECT_EQ(heard, (decltype(heard){{true, 0x50, "sender"}, {true, 0x50, "sender"}, {false, 0x51, "sender"},
+                                      {false, 0x51, "sender"}}));
 }
 
 // A mutable handler counts in its own state: only a handler run on a copy
@@ -139,23 +154,25 @@ TEST_F(MessageHandlerTest, HandlerRunsOnACopyAndMayRegisterWhileItRuns)
     EXPECT_EQ(late, 1);
 }
 
+// Posted events are queued, sent ones delivered at once (mode 9).
 TEST_F(MessageHandlerTest, PostAndSendHandTheCreatedEventToTheDispatcher)
 {
     QByteArray payload = pattern(812, 'q');
     handler.postEvent(0x77, payload.size(), payload.data());
     handler.sendEvent(0x78, 0, nullptr);
 
-    ASSERT_EQ(host.ops(), (Ops{"create", "post", "create", "sendEvent"}));
-    EXPECT_EQ(host.calls[0].id, 0x77);
-    EXPECT_EQ(host.calls[0].number, 812);
-    EXPECT_EQ(host.calls[0].bytes.toHex(), payload.toHex());
-    EXPECT_EQ(host.calls[2].id, 0x78);
-    EXPECT_EQ(host.calls[2].number, 0);
-    for (int i : {0, 2}) {
-        EXPECT_EQ(host.calls[i].sender, "sender");
-        EXPECT_EQ(host.calls[i + 1].object, host.calls[i].object);
-    }
-    EXPECT_EQ(host.calls[3].number, 9) << "send mode";
+    ASSERT_EQ(host.traffic().size(), 2u);
+    const Standin::TrafficRecord& posted = host.traffic()[0];
+    const Standin::TrafficRecord& sent = host.traffic()[1];
+    EXPECT_EQ(posted.route, Standin::Route::Post);
+    EXPECT_EQ(posted.id, 0x77);
+    EXPECT_EQ(posted.bytes.toHex(), payload.toHex());
+    EXPECT_EQ(posted.flags, 0);
+    EXPECT_EQ(sent.route, Standin::Route::Send);
+    EXPECT_EQ(sent.id, 0x78);
+    EXPECT_EQ(sent.size(), 0);
+    EXPECT_EQ(sent.flags, 9) << "send mode";
+    EXPECT_EQ(posted.sender + sent.sender, "sendersender");
 }
 
 // A reply is copied only when its size is the one asked for; the reply slot
@@ -180,30 +197,31 @@ TEST(SendCommand, CopiesOnlyAReplyOfTheAskedSizeAndReleasesReplyThenRequest)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        RecordingHost host;
-        ScopedHostApi scope(&host);
+        WatchedHost watched;
+        ScopedHostApi scope(&watched);
+        Responder responder(watched.host);
+        watched.host.commands()->registerCommand(0x1234, "responder");
+        responder.answer = c.reply;
         ProbeHandler handler("sender");
-        host.reply = c.reply;
-        host.sendResult = 5;
         QByteArray request = pattern(24, 'a');
         const QByteArray untouched(4, '\x5a');
         QByteArray buffer = untouched;
 
         EXPECT_EQ(handler.sendCommand(0x1234, request.size(), request.data(), c.replySize,
                                       c.replySize ? buffer.data() : nullptr),
-                  5);
+                  0);
 
         const QByteArray expected = c.copied ? c.reply->left(c.replySize) + untouched.mid(c.replySize) : untouched;
         EXPECT_EQ(buffer.toHex(), expected.toHex());
-        ASSERT_EQ(host.ops(), (Ops{"create", "send", "release", "release"}));
-        const auto& made = host.calls[0];
-        EXPECT_EQ(made.id, 0x1234);
-        EXPECT_EQ(made.bytes.toHex(), request.toHex());
-        EXPECT_EQ(made.sender, "sender");
-        EXPECT_EQ(host.calls[1].object, made.object);
-        EXPECT_EQ(host.calls[1].number, 0) << "send flags";
-        EXPECT_EQ(host.calls[2].object, host.lastReply);
-        EXPECT_EQ(host.calls[3].object, made.object);
+        ASSERT_GE(watched.host.traffic().size(), 1u);
+        const Standin::TrafficRecord& command = watched.host.traffic()[0];
+        EXPECT_EQ(command.id, 0x1234);
+        EXPECT_EQ(command.bytes.toHex(), request.toHex());
+        EXPECT_EQ(command.sender, "sender");
+        EXPECT_EQ(command.flags, 0) << "send flags";
+        EXPECT_EQ(watched.replied != nullptr, c.reply.has_value());
+        EXPECT_EQ(watched.released, (std::vector<const void*>{watched.replied, watched.sent}));
+        expectNothingLeft(watched.host);
     }
 }
 
@@ -215,11 +233,11 @@ TEST(MissingServices, CallsNeedingThemAreSkippedWithAWarning)
     enum Setup { NoHost, NoCommandDispatcher, NoEventDispatcher };
     for (Setup setup : {NoHost, NoCommandDispatcher, NoEventDispatcher}) {
         SCOPED_TRACE(setup);
-        RecordingHost host;
+        Standin::StandinHost host;
         if (setup == NoCommandDispatcher)
-            host.hide(krt::CommandDispatcherService);
+            host.hideService(krt::CommandDispatcherService);
         if (setup == NoEventDispatcher)
-            host.hide(krt::EventDispatcherService);
+            host.hideService(krt::EventDispatcherService);
         ScopedHostApi scope(setup == NoHost ? nullptr : &host);
         LogCapture log;
         ProbeHandler handler;
@@ -231,7 +249,8 @@ TEST(MissingServices, CallsNeedingThemAreSkippedWithAWarning)
 
         EXPECT_EQ(handler.registerCommand(0x21, counting(runs, nullptr)), commands ? 0 : -1);
         EXPECT_EQ(handler.registerEvent(0x22, counting(runs, nullptr)), events ? 0 : -1);
-        EXPECT_EQ(handler.sendCommand(0x23, sizeof payload, payload, 1, &reply), commands ? 0 : -1);
+        // A command nobody takes: the host's own answer, -1, is passed on.
+        EXPECT_EQ(handler.sendCommand(0x23, sizeof payload, payload, 1, &reply), -1);
         handler.postEvent(0x24, 1, payload);
         handler.sendEvent(0x25, 0, nullptr);
 
@@ -239,15 +258,19 @@ TEST(MissingServices, CallsNeedingThemAreSkippedWithAWarning)
         EXPECT_EQ(log.count("no host api"), setup == NoHost ? 1 : 0);
         EXPECT_EQ(log.count("no command dispatcher"), commands ? 0 : 2);
         EXPECT_EQ(log.count("no event dispatcher"), events ? 0 : 3);
-        Ops expected;
-        if (commands)
-            expected = {"registerCommand", "create", "send", "release", "release"};
-        if (events)
-            expected = {"subscribe", "create", "post", "create", "sendEvent"};
-        EXPECT_EQ(host.ops(), expected);
+        std::vector<int> reached;
+        for (const Standin::Registration& r : host.registrations())
+            reached.push_back(r.id);
+        for (const Standin::TrafficRecord& r : host.traffic())
+            reached.push_back(r.id);
+        const std::vector<int> expected = commands ? std::vector<int>{0x21, 0x23}
+            : events                               ? std::vector<int>{0x22, 0x24, 0x25}
+                                                   : std::vector<int>{};
+        EXPECT_EQ(reached, expected);
         delivered(handler, Command, 0x21);
         delivered(handler, Event, 0x22);
         EXPECT_EQ(runs, 2);
+        expectNothingLeft(host);
     }
 }
 
