@@ -5,7 +5,6 @@
 #include "standin/host/pluginloader.h"
 #include "standin/host/standinhost.h"
 #include "testing/hostfixture.h"
-#include "testing/logcapture.h"
 #include "upgrade/upgradeids.h"
 
 #include <gtest/gtest.h>
@@ -165,19 +164,6 @@ TEST_F(PluginEntryTest, SecondPluginitReplacesTheHostForLaterComponentsOnly)
     EXPECT_EQ(second.registrations().size(), 7u);
     record().deletor(late);
     record().deletor(early);
-}
-
-TEST_F(PluginEntryTest, ComponentMadeWithoutHostWarnsInsteadOfCrashing)
-{
-    init(nullptr);
-    testing_support::LogCapture log;
-    void* component = record().creator();
-    ASSERT_NE(component, nullptr);
-    EXPECT_EQ(log.count("no host api"), 1);
-    EXPECT_EQ(initialise(component), nullptr);
-    EXPECT_EQ(log.count("no command dispatcher"), 1);
-    EXPECT_EQ(log.count("no event dispatcher"), 6);
-    record().deletor(component);
 }
 
 // ---- through the stand-in host's loader -----------------------------------------

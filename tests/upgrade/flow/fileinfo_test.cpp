@@ -17,7 +17,7 @@ std::vector<std::string> queryLines(const QByteArray& path)
             "reply 0xfc000029 upgradeviewmodel>uistandin 2"};
 }
 
-// Package fits the device; package is a downgrade.
+// Package fits the device (magic "Vesk" and model 29974); package is a downgrade.
 QByteArray flags(bool matched, bool downGrade)
 {
     return QByteArray(1, char(matched)) + char(downGrade);
@@ -49,6 +49,7 @@ TEST_F(FileInfoTest, RepliesTypeAndDowngrade)
         // Another device type: no match, the downgrade is computed all the same.
         {"OtherModel", Vesk, headerJson("Vesk", 12345, "1.0", "1.0"), "2.0", flags(0, 1)},
         {"OtherMagic", "Xesk", headerJson("Vesk", 29974, "1.0", "1.0"), "2.0", flags(0, 1)},
+        {"LowerCaseMagic", "vesk", headerJson("Vesk", 29974, "1.0", "1.0"), "2.0", flags(0, 1)},
         // No header read: modelID stays 0, nothing is compared.
         {"NoModel", Vesk, "{\"name\":\"Vesk\",\"dataVersion\":\"1.0\"}", "2.0", flags(0, 0)},
         {"HeaderNotJson", Vesk, "not json", "2.0", flags(0, 0)},

@@ -87,27 +87,6 @@ TEST_F(VersionRules, UnallowedDownGradeComparesDigitByDigit)
     }
 }
 
-TEST_F(VersionRules, DeviceTypeNeedsTheMagicAndTheModel)
-{
-    const struct
-    {
-        std::string magic;
-        int modelId;
-        bool matched;
-    } cases[] = {
-        {"Vesk", 29974, true},   {"Vesk", 0, false},      {"Vesk", 29975, false},
-        {"vesk", 29974, false},  {"Vesk ", 29974, false}, {std::string("Vesk\0", 5), 29974, false},
-        {"Ves", 29974, false},
-    };
-    for (const auto& c : cases) {
-        LCD::ProtoModel::Device::s_UpgradeInfo info;
-        info.name = c.magic;
-        info.modelID = c.modelId;
-        info.dataVersion = "1.0.0";
-        EXPECT_EQ(model.isDeviceTypeMatched(info), c.matched) << c.magic << " " << c.modelId;
-    }
-}
-
 // ---- the node-version refresh through the plug-in --------------------------------
 
 using Answer = Standin::DeviceStandin::NodeAnswer;
