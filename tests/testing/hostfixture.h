@@ -26,8 +26,6 @@ protected:
 
     // Traffic of the given ids only, in order.
     std::vector<Standin::TrafficRecord> trafficOf(const std::vector<int>& ids) const;
-    // Ids of all traffic in order.
-    std::vector<int> trafficIds() const;
 
     Standin::StandinHost host;
     Standin::PluginLoader loader{host};

@@ -1,8 +1,6 @@
 #pragma once
 
-namespace krt {
-class IHostApi;
-}
+#include "host/api.h"
 
 namespace testing_support {
 
@@ -12,8 +10,8 @@ namespace testing_support {
 class ScopedHostApi
 {
 public:
-    explicit ScopedHostApi(krt::IHostApi* host);
-    ~ScopedHostApi();
+    explicit ScopedHostApi(krt::IHostApi* host) : previous(krt::api::get().host) { krt::api::get().host = host; }
+    ~ScopedHostApi() { krt::api::get().host = previous; }
     ScopedHostApi(const ScopedHostApi&) = delete;
     ScopedHostApi& operator=(const ScopedHostApi&) = delete;
 

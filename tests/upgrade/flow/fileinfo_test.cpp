@@ -1,5 +1,6 @@
 // The file-information query through the plug-in: the two reply bytes for
-// packages made here, before and after the device's version is known.
+// packages made here, and what a request logs; path payloads as both
+// path-taking handlers read them.
 #include "flowtesting.h"
 
 #include "upgrade/upgradeids.h"
@@ -7,7 +8,7 @@
 namespace {
 
 using flow_testing::headerJson;
-using flow_testing::headerPackage;
+using testing_support::LogCapture;
 using testing_support::sameBytes;
 
 std::vector<std::string> queryLines(const QByteArray& path)
@@ -16,115 +17,105 @@ std::vector<std::string> queryLines(const QByteArray& path)
             "reply 0xfc000029 upgradeviewmodel>uistandin 2"};
 }
 
-using FileInfoTest = flow_testing::FlowFixture;
-
-TEST_F(FileInfoTest, MissingFileIsNoMatch)
-{
-    flow_testing::PackageFolder folder;
-    const QByteArray path = folder.missing("absent.vpk");
-    testing_support::LogCapture log;
-
-    const std::optional<QByteArray> reply = ui.queryFileInfo(path);
-
-    ASSERT_TRUE(reply);
-    EXPECT_TRUE(sameBytes(QByteArray(2, '\0'), *reply));
-    EXPECT_EQ(lines(), queryLines(path));
-    const std::vector<testing_support::LogLine> logged = log.matching("filePath :");
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_TRUE(flow_testing::isViewModelLine(logged[0], QtDebugMsg, "filePath : \"" + path + "\"",
-                                              flow_testing::GetUpgradeFileInfoSignature));
-    EXPECT_EQ(log.count("current device version"), 0) << "no downgrade test without a header";
-}
-
-TEST_F(FileInfoTest, WithoutPayloadWarnsAndGivesNoReply)
-{
-    testing_support::LogCapture log;
-    EXPECT_FALSE(ui.sendCommandRaw(Upgrade::MsgGetUpgradeFileInfo, {}, false));
-    EXPECT_EQ(lines(), std::vector<std::string>{"command 0xfc000029 uistandin>upgradeviewmodel 0"});
-    EXPECT_TRUE(flow_testing::onlyViewModelLine(log, QtWarningMsg, "resp does not matches.",
-                                                flow_testing::GetUpgradeFileInfoSignature));
-}
-
-// ---- packages with a header (the header reader reads them) --------------------
-
-struct PackageCase
-{
-    std::string name;
-    QByteArray magic;
-    QByteArray header;
-    std::string device;     // firmware version the device reports; empty: never asked
-    QByteArray reply;
-};
-
-void PrintTo(const PackageCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class PackageInfo : public flow_testing::FlowFixture, public ::testing::WithParamInterface<PackageCase>
-{
-};
-
-// Enabled once the header reader is on this branch.
-TEST_P(PackageInfo, RepliesTypeAndDowngrade)
-{
-    const PackageCase& c = GetParam();
-    if (!c.device.empty())
-        refreshNodeVersion(c.device);
-    flow_testing::PackageFolder folder;
-    const QByteArray path = folder.write("package.vpk", headerPackage(c.magic, c.header));
-
-    const std::optional<QByteArray> reply = ui.queryFileInfo(path);
-
-    ASSERT_TRUE(reply);
-    EXPECT_TRUE(sameBytes(c.reply, *reply));
-    EXPECT_EQ(lines(), queryLines(path));
-}
-
+// Package fits the device (magic "Vesk" and model 29974); package is a downgrade.
 QByteArray flags(bool matched, bool downGrade)
 {
     return QByteArray(1, char(matched)) + char(downGrade);
 }
 
-const QByteArray Vesk = "Vesk";
+using FileInfoTest = flow_testing::FlowFixture;
 
-INSTANTIATE_TEST_SUITE_P(
-    Packages, PackageInfo,
-    ::testing::Values(
-        PackageCase{"DeviceVersionUnknown", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.0"), "", flags(1, 0)},
-        PackageCase{"Newer", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.0"), "1.1.0", flags(1, 0)},
-        PackageCase{"Equal", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.0"), "1.2.0", flags(1, 0)},
-        PackageCase{"Older", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.9"), "1.3.0", flags(1, 1)},
-        // 1210 > 130: digits, not parts, are compared.
-        PackageCase{"DigitsConcatenated", Vesk, headerJson("Vesk", 29974, "1.0", "1.3.0"), "1.2.10", flags(1, 1)},
-        // The main version never decides.
-        PackageCase{"MainVersionIgnored", Vesk, headerJson("Vesk", 29974, "9.9.9", "1.0"), "2.0", flags(1, 1)},
-        // The file's magic stands in for the header's own name.
-        PackageCase{"HeaderNameIgnored", Vesk, headerJson("Other", 29974, "1.0", "1.2.0"), "1.0", flags(1, 0)},
-        // Another device type: no match, the downgrade is computed all the same.
-        PackageCase{"OtherModel", Vesk, headerJson("Vesk", 12345, "1.0", "1.0"), "2.0", flags(0, 1)},
-        PackageCase{"OtherMagic", "Xesk", headerJson("Vesk", 29974, "1.0", "1.0"), "2.0", flags(0, 1)},
-        // No header read: modelID stays 0, nothing is compared.
-        PackageCase{"NoModel", Vesk, "{\"name\":\"Vesk\",\"dataVersion\":\"1.0\"}", "2.0", flags(0, 0)},
-        PackageCase{"HeaderNotJson", Vesk, "not json", "2.0", flags(0, 0)}),
-    flow_testing::caseName<PackageCase>);
-
-// Enabled once the header reader is on this branch.
-TEST_F(FileInfoTest, DowngradeShowsAfterTheVersionRefresh)
+TEST_F(FileInfoTest, RepliesTypeAndDowngrade)
 {
+    const QByteArray Vesk = "Vesk";
+    const struct
+    {
+        const char* name;
+        QByteArray magic;
+        QByteArray header;
+        std::string device;     // firmware version the device reports
+        QByteArray reply;
+    } cases[] = {
+        {"MissingFile", "", "", "2.0", flags(0, 0)},
+        {"DeviceVersionUnknown", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.0"), "", flags(1, 0)},
+        {"Equal", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.0"), "1.2.0", flags(1, 0)},
+        {"Older", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.9"), "1.3.0", flags(1, 1)},
+        // 1210 > 130: digits, not parts, are compared.
+        {"DigitsConcatenated", Vesk, headerJson("Vesk", 29974, "1.0", "1.3.0"), "1.2.10", flags(1, 1)},
+        // The main version never decides.
+        {"MainVersionIgnored", Vesk, headerJson("Vesk", 29974, "9.9.9", "1.0"), "2.0", flags(1, 1)},
+        // The file's magic stands in for the header's own name.
+        {"HeaderNameIgnored", Vesk, headerJson("Other", 29974, "1.0", "1.2.0"), "1.0", flags(1, 0)},
+        // Another device type: no match, the downgrade is computed all the same.
+        {"OtherModel", Vesk, headerJson("Vesk", 12345, "1.0", "1.0"), "2.0", flags(0, 1)},
+        {"OtherMagic", "Xesk", headerJson("Vesk", 29974, "1.0", "1.0"), "2.0", flags(0, 1)},
+        {"LowerCaseMagic", "vesk", headerJson("Vesk", 29974, "1.0", "1.0"), "2.0", flags(0, 1)},
+        // No header read: modelID stays 0, nothing is compared.
+        {"NoModel", Vesk, "{\"name\":\"Vesk\",\"dataVersion\":\"1.0\"}", "2.0", flags(0, 0)},
+        {"HeaderNotJson", Vesk, "not json", "2.0", flags(0, 0)},
+    };
     flow_testing::PackageFolder folder;
-    const QByteArray path =
-        folder.write("package.vpk", headerPackage(Vesk, headerJson("Vesk", 29974, "1.0", "1.5.0")));
-    EXPECT_EQ(ui.queryFileInfo(path), flags(1, 0));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        refreshNodeVersion(c.device);
+        const QByteArray path = c.magic.isEmpty() ? folder.missing(c.name)
+                                                  : folder.write(c.name, flow_testing::headerPackage(c.magic, c.header));
 
-    testing_support::LogCapture log;
-    refreshNodeVersion("2.0.0");
-    EXPECT_EQ(ui.queryFileInfo(path), flags(1, 1));
-    const std::vector<testing_support::LogLine> logged = log.matching("current device version");
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_TRUE(flow_testing::isViewModelLine(logged[0], QtInfoMsg,
-                                              R"(current device version "2.0.0" upgradeFile version "1.5.0")",
-                                              flow_testing::IsDownGradeSignature));
+        const std::optional<QByteArray> reply = ui.queryFileInfo(path);
+
+        ASSERT_TRUE(reply);
+        EXPECT_TRUE(sameBytes(c.reply, *reply));
+        EXPECT_EQ(lines(), queryLines(path));
+    }
+}
+
+TEST_F(FileInfoTest, RequestsWithoutPayloadWarnAndGoNoFurther)
+{
+    LogCapture log;
+    EXPECT_FALSE(ui.sendCommandRaw(Upgrade::MsgGetUpgradeFileInfo, {}, false));
+    EXPECT_TRUE(flow_testing::onlyViewModelLine(log, QtWarningMsg, "resp does not matches.",
+                                                flow_testing::GetUpgradeFileInfoSignature));
+    log.clear();
+    ui.postEventRaw(Upgrade::MsgSetUpgradeFile, {}, false);
+    EXPECT_TRUE(flow_testing::onlyViewModelLine(log, QtWarningMsg, "resp does not matches.",
+                                                flow_testing::SetUpgradeFileSignature));
+    EXPECT_EQ(lines(), (std::vector<std::string>{"command 0xfc000029 uistandin>upgradeviewmodel 0",
+                                                 "post 0xfc000006 uistandin>upgradeviewmodel 0"}));
+}
+
+// The path is the text up to its first zero, at most 127 bytes. The start
+// logs it and nothing else; the file-information query logs it too.
+TEST_F(FileInfoTest, PathPayloadsReadAsTheTextUpToItsEnd)
+{
+    const struct
+    {
+        const char* name;
+        QByteArray payload;
+        QByteArray path;
+    } cases[] = {
+        {"Terminated", QByteArray("/a/b.vpk\0", 9), "/a/b.vpk"},
+        {"LongestAccepted", QByteArray(127, 'p') + '\0', QByteArray(127, 'p')},
+        {"TooLongCutAt127", QByteArray(200, 'q'), QByteArray(127, 'q')},
+        {"UnterminatedShort", QByteArray("/x"), "/x"},
+        {"EndsAtFirstZero", QByteArray("/a\0/b\0", 6), "/a"},
+        {"Utf8", QByteArray("/media/\xc3\x9c" "bersicht.vpk\0", 22), "/media/\xc3\x9c" "bersicht.vpk"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString logged = "filePath : \"" + QString::fromUtf8(c.path) + "\"";
+        LogCapture log;
+        ui.postEventRaw(Upgrade::MsgSetUpgradeFile, c.payload);
+        ASSERT_EQ(device.lastStartEntries.size(), 1u);
+        EXPECT_TRUE(sameBytes(c.path, QByteArray::fromStdString(device.lastStartEntries[0].filePath)));
+        EXPECT_TRUE(flow_testing::onlyViewModelLine(log, QtDebugMsg, logged, flow_testing::SetUpgradeFileSignature));
+
+        log.clear();
+        ui.sendCommandRaw(Upgrade::MsgGetUpgradeFileInfo, c.payload);
+        const std::vector<testing_support::LogLine> found = log.matching("filePath :");
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_TRUE(flow_testing::isViewModelLine(found[0], QtDebugMsg, logged,
+                                                  flow_testing::GetUpgradeFileInfoSignature));
+    }
 }
 
 } // namespace

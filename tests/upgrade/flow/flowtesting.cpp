@@ -1,6 +1,5 @@
 #include "flowtesting.h"
 
-#include "testing/traffictext.h"
 #include "upgrade/upgradeids.h"
 
 #include <QCryptographicHash>
@@ -17,69 +16,65 @@ void put32(QByteArray& bytes, int offset, int32_t value)
     std::memcpy(bytes.data() + offset, &value, 4);
 }
 
-} // namespace
-
-QByteArray boxBytes(const BoxSpec& box)
+// The record at its offsets; visiable set, bAccept and canRevoke clear.
+QByteArray boxBytes(int32_t funcCode, int32_t boxType, int32_t subRate, int32_t totalRate, const QByteArray& text,
+                    int32_t currentStatus)
 {
     QByteArray bytes(812, '\0');
-    put32(bytes, 0, box.funcCode);
-    put32(bytes, 4, box.boxType);
-    put32(bytes, 8, box.subRate);
-    put32(bytes, 12, box.totalRate);
-    bytes.replace(24, box.text.size(), box.text);
-    bytes[281] = 1;                 // visiable; bAccept and canRevoke stay 0
+    put32(bytes, 0, funcCode);
+    put32(bytes, 4, boxType);
+    put32(bytes, 8, subRate);
+    put32(bytes, 12, totalRate);
+    bytes.replace(24, text.size(), text);
+    bytes[281] = 1;                 // visiable
     put32(bytes, 284, 2000);        // tipTime
-    put32(bytes, 804, box.currentStatus);
+    put32(bytes, 804, currentStatus);
     put32(bytes, 808, 1);           // deviceStatus
     return bytes;
 }
 
+QByteArray le32(uint32_t value)
+{
+    QByteArray bytes(4, '\0');
+    put32(bytes, 0, int32_t(value));
+    return bytes;
+}
+
+} // namespace
+
 QByteArray updatingBox(int32_t subRate, int32_t totalRate, const QByteArray& text)
 {
-    return boxBytes({1, 5, subRate, totalRate, text, 1});
+    return boxBytes(1, 5, subRate, totalRate, text, 1);
 }
 
 QByteArray succeededBox(int32_t subRate, const QByteArray& text)
 {
-    return boxBytes({1, 1, subRate, -1, text, 2});
+    return boxBytes(1, 1, subRate, -1, text, 2);
 }
 
 QByteArray failedBox(const QByteArray& text)
 {
-    return boxBytes({1, 4, 0, -1, text, 2});
+    return boxBytes(1, 4, 0, -1, text, 2);
 }
 
 QByteArray hideBox()
 {
-    return boxBytes({-1, 0, 0, -1, {}, 2});
+    return boxBytes(-1, 0, 0, -1, {}, 2);
 }
 
 ::testing::AssertionResult isViewModelLine(const testing_support::LogLine& line, QtMsgType type,
                                            const QString& message, const char* function)
 {
-    ::testing::AssertionResult failure = ::testing::AssertionFailure();
-    bool ok = true;
-    if (line.type != type) {
-        failure << "level " << line.type << " instead of " << type << "; ";
-        ok = false;
-    }
-    if (line.message != message) {
-        failure << "message [" << line.message.toStdString() << "] instead of [" << message.toStdString() << "]; ";
-        ok = false;
-    }
-    if (line.function != QLatin1String(function)) {
-        failure << "function [" << line.function.toStdString() << "] instead of [" << function << "]; ";
-        ok = false;
-    }
-    if (!line.file.endsWith(QLatin1String("upgrade/upgradeviewmodel.cpp"))) {
-        failure << "file " << line.file.toStdString() << "; ";
-        ok = false;
-    }
-    if (line.category != QLatin1String("default")) {
-        failure << "category " << line.category.toStdString() << "; ";
-        ok = false;
-    }
-    return ok ? ::testing::AssertionSuccess() : failure;
+    const auto text = [](QtMsgType level, const QString& said, const QString& in, bool ownFile, const QString& category) {
+        return "level " + std::to_string(level) + " [" + said.toStdString() + "] in [" + in.toStdString() + "] "
+            + (ownFile ? "" : "of another file ") + "category " + category.toStdString();
+    };
+    const std::string actual = text(line.type, line.message, line.function,
+                                    line.file.endsWith(QLatin1String("upgrade/upgradeviewmodel.cpp")), line.category);
+    const std::string expected = text(type, message, QLatin1String(function), true, QStringLiteral("default"));
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\n  actual   " << actual << "\n  expected " << expected;
 }
 
 ::testing::AssertionResult onlyViewModelLine(const testing_support::LogCapture& log, QtMsgType type,
@@ -98,13 +93,6 @@ QByteArray hideBox()
         return failure;
     }
     return isViewModelLine(own.front(), type, message, function);
-}
-
-QByteArray le32(uint32_t value)
-{
-    QByteArray bytes(4, '\0');
-    std::memcpy(bytes.data(), &value, 4);
-    return bytes;
 }
 
 QByteArray headerJson(const QByteArray& name, int modelId, const QByteArray& mainVersion,
@@ -151,20 +139,13 @@ QByteArray PackageFolder::missing(const QByteArray& name) const
 
 void FlowFixture::refreshNodeVersion(const std::string& version)
 {
+    device.script() = {};
     device.script().firmwareVersion = version;
     ui.postEventRaw(Upgrade::MsgUpgradeFinished, {}, false);
     ASSERT_EQ(nodeVersionOf(loader), version);
     host.clearRecords();
-}
-
-void FlowFixture::returnBox(const QByteArray& record)
-{
-    ui.postEventRaw(Upgrade::MsgMessageBoxReturned, record);
-}
-
-std::vector<std::string> FlowFixture::lines() const
-{
-    return testing_support::trafficLines(host.traffic());
+    ui.boxes.clear();
+    ui.startResults.clear();
 }
 
 } // namespace flow_testing

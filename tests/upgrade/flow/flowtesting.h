@@ -27,46 +27,25 @@ constexpr const char* IsDownGradeSignature = "bool Upgrade::UpgradeViewModel::is
 constexpr const char* IsUnallowedDownGradeSignature =
     "bool Upgrade::UpgradeViewModel::isUnallowedDownGrade(const std::string&, const std::string&) const";
 
-// Names parameterised cases after the case's own name.
-template <typename Case>
-std::string caseName(const ::testing::TestParamInfo<Case>& param)
-{
-    return param.param.name;
-}
-
-// A message-box record as the user interface must receive it, written byte
-// by byte at its offsets rather than through the record's declaration.
-struct BoxSpec
-{
-    int32_t funcCode = 1;
-    int32_t boxType = 0;
-    int32_t subRate = 0;
-    int32_t totalRate = -1;
-    QByteArray text;
-    int32_t currentStatus = 0;
-};
-QByteArray boxBytes(const BoxSpec& box);
-
+// Message-box records as the user interface must receive them, written byte
+// by byte at their offsets rather than through the record's declaration.
 QByteArray updatingBox(int32_t subRate, int32_t totalRate, const QByteArray& text = "Updating...");
 QByteArray succeededBox(int32_t subRate, const QByteArray& text = "Device updated successfully.");
 QByteArray failedBox(const QByteArray& text = "Device update failed.");
 QByteArray hideBox();
 
-// Checks one log line with the context the view model's lines carry.
+// Checks one log line with the context the view model's lines carry: level,
+// message, function signature, file and category.
 ::testing::AssertionResult isViewModelLine(const testing_support::LogLine& line, QtMsgType type,
                                            const QString& message, const char* function);
 // Checks there is exactly one line from the view model and that it is this one.
 ::testing::AssertionResult onlyViewModelLine(const testing_support::LogCapture& log, QtMsgType type,
                                              const QString& message, const char* function);
 
-// Little-endian 32-bit length field.
-QByteArray le32(uint32_t value);
-
 QByteArray headerJson(const QByteArray& name, int modelId, const QByteArray& mainVersion,
                       const QByteArray& dataVersion);
 // A package that holds a header only (an empty check block, no images).
 QByteArray headerPackage(const QByteArray& magic, const QByteArray& header);
-
 // A complete package: header, check block listing the images, and each image
 // with its sub-header holding the right MD5 digest.
 QByteArray fullPackage(const QByteArray& header, const std::vector<QByteArray>& images);
@@ -93,12 +72,11 @@ inline const std::string& nodeVersionOf(const Standin::PluginLoader& loader)
 class FlowFixture : public testing_support::HostFixture
 {
 protected:
-    // Lets the device side report a firmware version and runs the refresh,
-    // then forgets the traffic it made.
+    // Puts the device side's script back to its defaults with this firmware
+    // version and runs the refresh, then forgets the traffic it made and the
+    // boxes and results received.
     void refreshNodeVersion(const std::string& version);
-    // Event 0xfc0c0c13 with this record.
-    void returnBox(const QByteArray& record);
-    std::vector<std::string> lines() const;
+    std::vector<std::string> lines() const { return testing_support::trafficLines(host.traffic()); }
 };
 
 } // namespace flow_testing

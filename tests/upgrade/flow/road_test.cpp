@@ -25,7 +25,6 @@ std::string size(const QByteArray& path)
 
 using RoadTest = flow_testing::FlowFixture;
 
-// Enabled once the header reader and the verification are on this branch.
 TEST_F(RoadTest, OneUpgradeFromChoiceToNewVersion)
 {
     flow_testing::PackageFolder folder;
@@ -45,7 +44,7 @@ TEST_F(RoadTest, OneUpgradeFromChoiceToNewVersion)
     device.script().firmwareVersion = "2.0.0";
     device.sendProgress(2, 100);
     ASSERT_EQ(flow_testing::nodeVersionOf(loader), "2.0.0");
-    returnBox(testing_support::bytesOf(ui.boxes.back()));
+    ui.returnBox(ui.boxes.back());
     EXPECT_EQ(ui.queryFileInfo(older), flags(1, 1));
     EXPECT_EQ(ui.queryFileInfo(newer), flags(1, 0));
 

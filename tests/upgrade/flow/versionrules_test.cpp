@@ -1,220 +1,144 @@
 // The version rules on a view model built in the test, with the device side
-// of the stand-in host answering its node-version refresh.
+// of the stand-in host answering its node-version refresh; and the refresh
+// itself through the plug-in.
 #include "flowtesting.h"
 
-#include "host/api.h"
-
-#include <memory>
+#include "testing/scopedhostapi.h"
+#include "upgrade/upgradeids.h"
 
 namespace {
 
 using flow_testing::isViewModelLine;
 using testing_support::LogCapture;
 
+const std::string TenNines = "9.9.9.9.9.9.9.9.9.9";
+
 class VersionRules : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        previousHost = krt::api::get().host;
-        krt::api::get().host = &host;
-        device.registerWithHost();
-        model = std::make_unique<Upgrade::UpgradeViewModel>();
-    }
-
-    void TearDown() override
-    {
-        model.reset();
-        krt::api::get().host = previousHost;
-    }
+    void SetUp() override { device.registerWithHost(); }
 
     // The device reports this firmware version and the view model keeps it.
     void deviceRuns(const std::string& version)
     {
         device.script().firmwareVersion = version;
-        model->initNodeVersion(nullptr);
-        ASSERT_EQ(model->currentNodeVersion(), version);
+        model.initNodeVersion(nullptr);
+        ASSERT_EQ(model.currentNodeVersion(), version);
     }
 
-    krt::IHostApi* previousHost = nullptr;
     Standin::StandinHost host;
+    testing_support::ScopedHostApi scope{&host};
     Standin::DeviceStandin device{host};
-    std::unique_ptr<Upgrade::UpgradeViewModel> model;
+    Upgrade::UpgradeViewModel model;
 };
 
-// ---- digits of a version -----------------------------------------------------
-
-struct DigitsCase
+// A version counts as the number its digits spell: none, or more than an
+// int holds, count as 0.
+TEST_F(VersionRules, DownGradeComparesTheVersionNumbers)
 {
-    std::string name;
-    std::string version;
-    std::vector<int> digits;
-};
-
-void PrintTo(const DigitsCase& c, std::ostream* os)
-{
-    *os << c.name;
+    const struct
+    {
+        std::string device;
+        std::string package;
+        bool downGrade;
+    } cases[] = {
+        {"1.3.0", "1.2.9", true},   {"1.2.3", "1.2.4", false}, {"1.2.3", "1.2.3", false},
+        {"1.10.0", "1.9.0", true},  {"", "1.0.0", false},      {"1.0", "beta", true},
+        {TenNines, "0.0.1", false}, {"1.0", TenNines, true},   {"V2.0", "2.0", false},
+        // 1210 > 130 although the package's middle part is higher.
+        {"1.2.10", "1.3.0", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("device " + c.device + ", package " + c.package);
+        deviceRuns(c.device);
+        LogCapture log;
+        EXPECT_EQ(model.isDownGrade(c.package), c.downGrade);
+        ASSERT_EQ(log.lines().size(), 1u);
+        EXPECT_TRUE(isViewModelLine(log.lines()[0], QtInfoMsg,
+                                    QString(R"(current device version "%1" upgradeFile version "%2")")
+                                        .arg(QString::fromStdString(c.device), QString::fromStdString(c.package)),
+                                    flow_testing::IsDownGradeSignature));
+    }
 }
 
-class VersionDigits : public VersionRules, public ::testing::WithParamInterface<DigitsCase>
+// Digit by digit against the lowest supported version: a larger digit does
+// not settle it, a later smaller one still makes the package too old.
+TEST_F(VersionRules, UnallowedDownGradeComparesDigitByDigit)
 {
-};
-
-TEST_P(VersionDigits, AreTheDigitsOfTheVersionNumber)
-{
-    EXPECT_EQ(model->stringToVector(GetParam().version), GetParam().digits);
+    const struct
+    {
+        std::string version;
+        std::string minimum;
+        bool unallowed;
+    } cases[] = {
+        {"1.2.3", "1.2.0", false}, {"1.2.0", "1.2.3", true}, {"2.0.0", "1.2.0", true},
+        {"1.2", "1.2.0", true},    {"1.2.3.4", "1.2.3", false}, {"1.0", "", false},
+        {"1.0", "0", false},       {"", "1.0", true},        {TenNines, "1.0", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("version " + c.version + ", minimum " + c.minimum);
+        LogCapture log;
+        EXPECT_EQ(model.isUnallowedDownGrade(c.version, c.minimum), c.unallowed);
+        ASSERT_EQ(log.lines().size(), 1u);
+        EXPECT_TRUE(isViewModelLine(log.lines()[0], QtInfoMsg,
+                                    QString(R"(support min device version "%1" upgradeFile version "%2")")
+                                        .arg(QString::fromStdString(c.minimum), QString::fromStdString(c.version)),
+                                    flow_testing::IsUnallowedDownGradeSignature));
+    }
 }
 
-const std::string TenNines = "9.9.9.9.9.9.9.9.9.9";
+// ---- the node-version refresh through the plug-in --------------------------------
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, VersionDigits,
-    ::testing::Values(DigitsCase{"Dotted", "1.2.3", {1, 2, 3}}, DigitsCase{"Prefixed", "V2.10", {2, 1, 0}},
-                      DigitsCase{"Dashed", "1-2-3", {1, 2, 3}}, DigitsCase{"LeadingZerosDropped", "0.0.7", {7}},
-                      DigitsCase{"InnerZeroKept", "0.1.05", {1, 0, 5}}, DigitsCase{"NoDigits", "abc", {}},
-                      DigitsCase{"Empty", "", {}}, DigitsCase{"AllZero", "0.0.0", {}},
-                      DigitsCase{"TenDigitsOverflow", TenNines, {}},
-                      DigitsCase{"LargestInt", "2.147.483.647", {2, 1, 4, 7, 4, 8, 3, 6, 4, 7}},
-                      DigitsCase{"OnePastLargestInt", "2.147.483.648", {}},
-                      DigitsCase{"MinusSignDropped", "-5", {5}}),
-    flow_testing::caseName<DigitsCase>);
+using Answer = Standin::DeviceStandin::NodeAnswer;
+using NodeVersionRefresh = flow_testing::FlowFixture;
 
-// ---- downgrade ---------------------------------------------------------------
-
-struct DownGradeCase
+// Both events ask for the node, then for its firmware version, each time with
+// the address of a wrapper the device side fills in place.
+TEST_F(NodeVersionRefresh, AsksForTheNodeThenItsVersion)
 {
-    std::string name;
-    std::string device;
-    std::string package;
-    bool downGrade;
-};
+    const std::string NodeQuery = "command 0xfc050007 upgradeviewmodel>devicestandin 8";
+    const std::string VersionQuery = "command 0xfc050015 upgradeviewmodel>devicestandin 8";
+    const int Finished = Upgrade::MsgUpgradeFinished;
+    const int Changed = Upgrade::MsgDeviceInfoChanged;
+    const struct
+    {
+        const char* name;
+        int trigger;
+        Answer node;
+        int32_t nodeId;
+        bool answerVersion;
+        QString versionKey;         // what the firmware-version request asked for; empty: not sent
+        std::string nodeVersion;    // kept afterwards; the earlier one was "0.9"
+    } cases[] = {
+        {"FinishedAnswered", Finished, Answer::Fill, 1, true, "1", "3.1.4"},
+        {"OtherNode", Changed, Answer::Fill, -2, true, "-2", "3.1.4"},
+        // The wrapper's defaults stand: node 1.
+        {"NodeLeftDefault", Finished, Answer::Ignore, 9, true, "1", "3.1.4"},
+        // An unanswered request empties the version.
+        {"VersionUnanswered", Finished, Answer::Fill, 1, false, "1", ""},
+        {"NoNode", Changed, Answer::ClearSlot, 1, true, "", "0.9"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        refreshNodeVersion("0.9");
+        device.script() = {c.node, c.nodeId, c.answerVersion, "3.1.4"};
+        device.lastVersionKey.clear();
+        LogCapture log;
 
-void PrintTo(const DownGradeCase& c, std::ostream* os)
-{
-    *os << c.name;
+        ui.postEventRaw(c.trigger, QByteArray("\x01\x02\x03", 3));
+
+        std::vector<std::string> expected = {"post " + testing_support::idText(c.trigger)
+                                                 + " uistandin>upgradeviewmodel 3",
+                                             NodeQuery};
+        if (!c.versionKey.isEmpty())
+            expected.push_back(VersionQuery);
+        EXPECT_EQ(lines(), expected);
+        for (const Standin::TrafficRecord& record : trafficOf({Upgrade::MsgQueryNodeList, Upgrade::MsgQueryFirmwareVersion}))
+            EXPECT_NE(record.bytes, QByteArray(8, '\0')) << "a wrapper's address, never zero";
+        EXPECT_EQ(device.lastVersionKey, c.versionKey);
+        EXPECT_EQ(flow_testing::nodeVersionOf(loader), c.nodeVersion);
+        EXPECT_TRUE(log.lines().empty());
+    }
 }
-
-class DownGrade : public VersionRules, public ::testing::WithParamInterface<DownGradeCase>
-{
-};
-
-TEST_P(DownGrade, ComparesTheVersionNumbers)
-{
-    deviceRuns(GetParam().device);
-    EXPECT_EQ(model->isDownGrade(GetParam().package), GetParam().downGrade);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Versions, DownGrade,
-    ::testing::Values(DownGradeCase{"OlderPatch", "1.3.0", "1.2.9", true},
-                      DownGradeCase{"NewerPatch", "1.2.3", "1.2.4", false},
-                      DownGradeCase{"Equal", "1.2.3", "1.2.3", false},
-                      DownGradeCase{"LongerPartWins", "1.10.0", "1.9.0", true},
-                      // 1210 > 130 although the package's middle part is higher.
-                      DownGradeCase{"DigitsConcatenated", "1.2.10", "1.3.0", true},
-                      DownGradeCase{"UnknownDevice", "", "1.0.0", false},
-                      DownGradeCase{"PackageWithoutDigits", "1.0", "beta", true},
-                      DownGradeCase{"TenDigitDeviceCountsAsZero", TenNines, "0.0.1", false},
-                      DownGradeCase{"TenDigitPackageCountsAsZero", "1.0", TenNines, true},
-                      DownGradeCase{"PrefixIgnored", "V2.0", "2.0", false}),
-    flow_testing::caseName<DownGradeCase>);
-
-TEST_F(VersionRules, DownGradeLogsBothVersions)
-{
-    deviceRuns("1.2.10");
-    LogCapture log;
-    model->isDownGrade("1.3.0");
-    ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_TRUE(isViewModelLine(log.lines()[0], QtInfoMsg,
-                                R"(current device version "1.2.10" upgradeFile version "1.3.0")",
-                                flow_testing::IsDownGradeSignature));
-}
-
-// ---- lowest supported version ------------------------------------------------
-
-struct MinimumCase
-{
-    std::string name;
-    std::string version;
-    std::string minimum;
-    bool unallowed;
-};
-
-void PrintTo(const MinimumCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class UnallowedDownGrade : public VersionRules, public ::testing::WithParamInterface<MinimumCase>
-{
-};
-
-TEST_P(UnallowedDownGrade, ComparesDigitByDigit)
-{
-    EXPECT_EQ(model->isUnallowedDownGrade(GetParam().version, GetParam().minimum), GetParam().unallowed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Versions, UnallowedDownGrade,
-    ::testing::Values(MinimumCase{"AboveMinimum", "1.2.3", "1.2.0", false},
-                      MinimumCase{"BelowAtLastDigit", "1.2.0", "1.2.3", true},
-                      // The larger first digit does not decide; 0 < 2 later does.
-                      MinimumCase{"LargerFirstDigitDoesNotDecide", "2.0.0", "1.2.0", true},
-                      MinimumCase{"ShorterPackage", "1.2", "1.2.0", true},
-                      MinimumCase{"ExtraDigitsNotCompared", "1.2.3.4", "1.2.3", false},
-                      MinimumCase{"EqualVersions", "1.2.3", "1.2.3", false},
-                      MinimumCase{"NoMinimum", "1.0", "", false}, MinimumCase{"ZeroMinimum", "1.0", "0", false},
-                      MinimumCase{"EmptyPackage", "", "1.0", true},
-                      MinimumCase{"OverflowingPackage", TenNines, "1.0", true}),
-    flow_testing::caseName<MinimumCase>);
-
-TEST_F(VersionRules, UnallowedDownGradeLogsBothVersions)
-{
-    LogCapture log;
-    model->isUnallowedDownGrade("2.0.0", "1.2.0");
-    ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_TRUE(isViewModelLine(log.lines()[0], QtInfoMsg,
-                                R"(support min device version "1.2.0" upgradeFile version "2.0.0")",
-                                flow_testing::IsUnallowedDownGradeSignature));
-}
-
-// ---- device type -------------------------------------------------------------
-
-struct DeviceTypeCase
-{
-    std::string name;
-    std::string magic;
-    int modelId;
-    bool matched;
-};
-
-void PrintTo(const DeviceTypeCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class DeviceType : public VersionRules, public ::testing::WithParamInterface<DeviceTypeCase>
-{
-};
-
-TEST_P(DeviceType, NeedsTheMagicAndTheModel)
-{
-    LCD::ProtoModel::Device::s_UpgradeInfo info;
-    info.name = GetParam().magic;
-    info.modelID = GetParam().modelId;
-    info.dataVersion = "1.0.0";
-    EXPECT_EQ(model->isDeviceTypeMatched(info), GetParam().matched);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Headers, DeviceType,
-    ::testing::Values(DeviceTypeCase{"Supported", "Vesk", 29974, true},
-                      DeviceTypeCase{"NoModel", "Vesk", 0, false},
-                      DeviceTypeCase{"OtherModel", "Vesk", 29975, false},
-                      DeviceTypeCase{"LowerCase", "vesk", 29974, false},
-                      DeviceTypeCase{"TrailingBlank", "Vesk ", 29974, false},
-                      DeviceTypeCase{"TrailingZero", std::string("Vesk\0", 5), 29974, false},
-                      DeviceTypeCase{"Prefix", "Ves", 29974, false}),
-    flow_testing::caseName<DeviceTypeCase>);
 
 } // namespace
