@@ -457,8 +457,6 @@ constexpr int32_t StatusRunning = 1;
 constexpr int32_t StatusFinished = 2;
 constexpr int32_t TipTimeMs = 2000;
 
-constexpr int MaxPathBytes = 127;
-
 // Versions compare as the number their digits spell: 1.2.10 is 1210. Too
 // many digits for an int, or none, give 0.
 int versionNumber(const std::string& version)
@@ -469,16 +467,6 @@ int versionNumber(const std::string& version)
 bool isSupportedDevice(const s_UpgradeInfo& info)
 {
     return info.name == PackageMagic && info.modelID == SupportedModelId;
-}
-
-// The path text of a request: up to the first zero, at most 127 bytes, and
-// never beyond what the sender actually sent.
-QByteArray pathText(const krt::IMessage* msg)
-{
-    const int available = std::min(std::max(msg->size(), 0), MaxPathBytes);
-    const char* bytes = static_cast<const char*>(msg->data());
-    const void* zero = std::memchr(bytes, 0, size_t(available));
-    return QByteArray(bytes, zero ? int(static_cast<const char*>(zero) - bytes) : available);
 }
 
 bool queryNode(LCD::Message::MessageHandler& handler, LCD::GlobalMessageHander::QueryInfo<s_NodeList>& query)
@@ -637,7 +625,7 @@ krt::IMessage* UpgradeViewModel::setUpgradeFile(const krt::IMessage* msg)
         qWarning() << "resp does not matches.";
         return nullptr;
     }
-    const QByteArray path = pathText(msg);
+    const QByteArray path = pathFromPayload(*msg);
     qDebug() << "filePath :" << QString::fromUtf8(path);
 
     LCD::GlobalMessageHander::QueryInfo<s_NodeList> query;
@@ -674,7 +662,7 @@ krt::IMessage* UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage* msg)
         qWarning() << "resp does not matches.";
         return nullptr;
     }
-    const QByteArray path = pathText(msg);
+    const QByteArray path = pathFromPayload(*msg);
     qDebug() << "filePath :" << QString::fromUtf8(path);
 
     const s_UpgradeInfo info = getUpgradeInfo(QString::fromUtf8(path));
