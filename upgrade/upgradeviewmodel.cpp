@@ -35,6 +35,8 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 template <>
 krt::ComponentInfo krt::ComponentTmpl<Upgrade::UpgradeViewModel>::componentInfo = {
@@ -209,15 +211,44 @@ void dropPageCache(const WalkLog& log)
         log.warning() << "Error executing sync command\n";
 }
 
+// The kernel's own read-ahead window, in bytes, for the device that holds
+// the open file; -1 where sysfs does not tell.
+qint64 kernelReadAheadWindow(int fd)
+{
+    struct stat st{};
+    if (fstat(fd, &st) != 0)
+        return -1;
+    const QString device = QStringLiteral("%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
+    // A whole disk, a partition (the queue is its disk's), or a file system
+    // without a block device (FUSE, NFS) that still has a read-ahead window.
+    for (const QString& path : {QStringLiteral("/sys/dev/block/%1/queue/read_ahead_kb"),
+                                QStringLiteral("/sys/dev/block/%1/../queue/read_ahead_kb"),
+                                QStringLiteral("/sys/class/bdi/%1/read_ahead_kb")}) {
+        QFile file(path.arg(device));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        bool ok = false;
+        const qint64 kib = file.readAll().trimmed().toLongLong(&ok);
+        if (ok)
+            return kib * 1024;
+    }
+    return -1;
+}
+
 // Asks the kernel to fetch a byte range into the page cache in the
 // background, so the card reads the next chunk while this one is hashed and
 // the walk pauses; no thread of ours is involved.
 class ReadAhead
 {
 public:
-    ReadAhead(QFile& file, bool enabled)
-        : fd(enabled ? file.handle() : -1)
+    ReadAhead(QFile& file, Package::VerifyOptions::ReadAhead mode, qint64 chunkSize)
+        : fd(mode == Package::VerifyOptions::ReadAhead::Off ? -1 : file.handle())
     {
+        // Where the kernel reads a chunk ahead by itself, 40 hints a chunk
+        // would only cost time.
+        if (fd >= 0 && mode == Package::VerifyOptions::ReadAhead::WhereUseful
+            && kernelReadAheadWindow(fd) >= chunkSize)
+            fd = -1;
     }
 
     void request(qint64 offset, qint64 length)
@@ -235,7 +266,7 @@ private:
     // No larger than the smallest read-ahead window of the cards we meet.
     static constexpr qint64 Piece = 128 * 1024;
 
-    int fd; // -1: no hints (disabled, or QFile without a descriptor)
+    int fd; // -1: no hints
 };
 
 struct ImageDigest
@@ -251,9 +282,9 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
                           const Package::VerifyOptions& options, const WalkLog& log)
 {
     QCryptographicHash md5(QCryptographicHash::Md5);
-    ReadAhead readAhead(file, options.readAhead);
     qint64 remaining = length;
     const qint64 chunkSize = buffer.size();
+    ReadAhead readAhead(file, options.readAhead, chunkSize);
     qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
     int chunks = 0;
     int sinceDrop = 0;

@@ -62,9 +62,25 @@ mount_dir=$work_dir/ext4
 local_dir=$work_dir/local
 fuse_pid=
 loop_dev=
+child=
+
+# Runs a step in the background so that a signal reaches the script at once;
+# cleanup then stops the step before it takes the device away.
+step() {
+  "$@" &
+  child=$!
+  local status=0
+  wait "$child" || status=$?
+  child=
+  return "$status"
+}
 
 cleanup() {
   set +e
+  if [[ -n $child ]]; then
+    kill "$child" 2>/dev/null
+    wait "$child" 2>/dev/null
+  fi
   mountpoint -q "$mount_dir" && umount "$mount_dir"
   [[ -n $loop_dev ]] && losetup -d "$loop_dev"
   mountpoint -q "$fuse_dir" && fusermount3 -u "$fuse_dir"
@@ -76,6 +92,7 @@ cleanup() {
   rmdir "$fuse_dir" "$mount_dir" "$local_dir" "$work_dir" 2>/dev/null
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 mkdir -p "$fuse_dir" "$mount_dir" "$local_dir"
 
 # The throttled device: a paced FUSE file, a loop device over it, ext4 on
@@ -99,8 +116,8 @@ mkfs.ext4 -F -q -E lazy_itable_init=0,lazy_journal_init=0 "$loop_dev"
 mount -o noatime "$loop_dev" "$mount_dir"
 
 echo "writing the ${data_mib} MiB packages..." >&2
-"$bench" make-package "$mount_dir/pkg.bin" --data-mib "$data_mib"
-((local_run)) && "$bench" make-package "$local_dir/pkg.bin" --data-mib "$data_mib"
+step "$bench" make-package "$mount_dir/pkg.bin" --data-mib "$data_mib"
+((local_run)) && step "$bench" make-package "$local_dir/pkg.bin" --data-mib "$data_mib"
 sync
 
 # On a shared machine, waits until the one-minute load average is below
@@ -119,13 +136,13 @@ echo "load before the run: $(uptime)" >&2
 header=--header
 if ((local_run)); then
   quiet
-  "$bench" run "$local_dir/pkg.bin" --repeat "$repeat" --label "fast local storage" $header
+  step "$bench" run "$local_dir/pkg.bin" --repeat "$repeat" --label "fast local storage" $header
   header=
 fi
 for rate in $rates; do
   echo "$rate" >"$fuse_dir/rate"
   quiet
-  "$bench" run "$mount_dir/pkg.bin" --repeat "$repeat" --label "$rate MB/s" --stats "$fuse_dir/stats" $header
+  step "$bench" run "$mount_dir/pkg.bin" --repeat "$repeat" --label "$rate MB/s" --stats "$fuse_dir/stats" $header
   header=
 done
 echo 0 >"$fuse_dir/rate"

@@ -131,7 +131,8 @@ double walk(const QString& path, bool readAhead, int& chunks)
     Upgrade::Package::VerifyOptions options;
     options.pauseAfterChunk = true;
     options.dropPageCache = true;
-    options.readAhead = readAhead;
+    options.readAhead = readAhead ? Upgrade::Package::VerifyOptions::ReadAhead::WhereUseful
+                                  : Upgrade::Package::VerifyOptions::ReadAhead::Off;
     const Clock::time_point start = Clock::now();
     const Upgrade::Package::VerifyResult result = Upgrade::Package::verify(path, options);
     const double seconds = secondsSince(start);
