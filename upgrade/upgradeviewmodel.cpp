@@ -293,26 +293,23 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
         if (bytesRead <= 0)
             break;
         remaining -= bytesRead;
+        chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
+        // The chunk is in the buffer, so its drop can run before the chunk is
+        // hashed rather than after: nothing of the next chunk is cached yet
+        // for it to evict. No log line or read sits between the two, so the
+        // order shows nowhere but in what storage has to read twice.
+        if (sinceDrop > 9) {
+            if (options.dropPageCache)
+                dropPageCache(log);
+            sinceDrop = 0;
+        }
         // One chunk ahead at most, so the page cache holds no more than one
         // chunk of the file beside the buffer.
-        const qint64 nextOffset = file.pos();
-        const qint64 nextLength = qMin<qint64>(remaining, chunkSize);
-        readAhead.request(nextOffset, nextLength);
+        readAhead.request(file.pos(), chunkLength);
         md5.addData(buffer.constData(), static_cast<int>(bytesRead));
         // The buffer was all zeros before the read, so clearing what the read
         // wrote leaves the whole buffer zero-filled.
         std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
-        chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
-        if (sinceDrop > 9) {
-            if (options.dropPageCache) {
-                dropPageCache(log);
-                // The drop evicts the part of the next chunk that has already
-                // arrived; pages still in flight survive it, and asking again
-                // for pages already cached costs nothing.
-                readAhead.request(nextOffset, nextLength);
-            }
-            sinceDrop = 0;
-        }
         if (log.on())
             log.warning() << "read file size:" << chunkLength << "packageLen is:" << remaining
                           << "bytesRead:" << bytesRead;

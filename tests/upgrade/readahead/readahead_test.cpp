@@ -157,7 +157,7 @@ protected:
     QTemporaryDir dir;
 };
 
-// Twelve chunks and a page-cache drop, after which the hint is asked again;
+// Twelve chunks and a page-cache drop, which comes before the chunk's hint;
 // a second image follows with a short last chunk.
 TEST_F(ReadAheadTest, SameReadsLogAndOutcomeAcrossADrop)
 {
