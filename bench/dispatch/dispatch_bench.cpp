@@ -108,15 +108,12 @@ std::unique_ptr<BenchComponent> makeComponent(Standin::StandinHost& host, BenchC
     return component;
 }
 
-void dispatchThroughHandleMessage(benchmark::State& state, BenchComponent::Binding binding)
+// Delivers the seven messages in turn as the host does: through the
+// component's interface.
+void deliverInTurn(benchmark::State& state, krt::IMessageHandler* handler)
 {
-    Standin::StandinHost host;
-    const std::unique_ptr<BenchComponent> component = makeComponent(host, binding);
-    // Reached as the host reaches it: through the interface.
-    krt::IMessageHandler* handler = component.get();
     benchmark::DoNotOptimize(handler);
     const auto messages = makeMessages();
-
     std::size_t next = 0;
     const long before = bench::allocationCount();
     for (auto _ : state) {
@@ -124,6 +121,13 @@ void dispatchThroughHandleMessage(benchmark::State& state, BenchComponent::Bindi
         next = next + 1 == messages.size() ? 0 : next + 1;
     }
     countAllocations(state, before);
+}
+
+void dispatchThroughHandleMessage(benchmark::State& state, BenchComponent::Binding binding)
+{
+    Standin::StandinHost host;
+    const std::unique_ptr<BenchComponent> component = makeComponent(host, binding);
+    deliverInTurn(state, component.get());
 }
 
 void BM_HandleMessage(benchmark::State& state)
@@ -172,18 +176,8 @@ void BM_MandatedSteps(benchmark::State& state)
 {
     Standin::StandinHost host;
     const std::unique_ptr<BenchComponent> component = makeComponent(host, BenchComponent::Binding::Lambda);
-    const std::unique_ptr<krt::IMessageHandler> reference = std::make_unique<bench::MandatedSteps>(ids, component.get());
-    krt::IMessageHandler* handler = reference.get();
-    benchmark::DoNotOptimize(handler);
-    const auto messages = makeMessages();
-
-    std::size_t next = 0;
-    const long before = bench::allocationCount();
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(handler->handleMessage(messages[next].get()));
-        next = next + 1 == messages.size() ? 0 : next + 1;
-    }
-    countAllocations(state, before);
+    bench::MandatedSteps reference(ids, component.get());
+    deliverInTurn(state, &reference);
 }
 
 void BM_UnorderedMapCall(benchmark::State& state)

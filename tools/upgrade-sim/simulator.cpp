@@ -146,6 +146,7 @@ RoadOutcome Simulator::playAll()
     UpgradeRoad road(host, device, ui, options, view, out);
     RoadOutcome first;
     qint64 firstRss = 0;
+    qint64 firstHeap = 0;
     for (int run = 1; run <= options.repeat; ++run) {
         const RoadOutcome outcome = road.play(packagePath, package, run == 1);
         if (const auto breach = contractBreach())
@@ -153,6 +154,7 @@ RoadOutcome Simulator::playAll()
         if (run == 1) {
             first = outcome;
             firstRss = ResidentMemory::kib();
+            firstHeap = ResidentMemory::heapKib();
         } else if (outcome != first) {
             return RoadOutcome { ExitFailed,
                 QStringLiteral("run %1 ended unlike run 1: %2")
@@ -161,19 +163,24 @@ RoadOutcome Simulator::playAll()
         }
     }
     if (options.repeat > 1)
-        reportMemory(firstRss, ResidentMemory::kib());
+        reportMemory({firstRss, firstHeap}, {ResidentMemory::kib(), ResidentMemory::heapKib()});
     return first;
 }
 
-void Simulator::reportMemory(qint64 first, qint64 last)
+void Simulator::reportMemory(MemoryFigures first, MemoryFigures last)
 {
     view.settle();
     out << QStringLiteral("runs        %1, all ended alike\n").arg(options.repeat);
     out << QStringLiteral("memory      resident %1 KiB after run 1, %2 KiB after run %3, growth %4 KiB\n")
-               .arg(first)
-               .arg(last)
+               .arg(first.residentKib)
+               .arg(last.residentKib)
                .arg(options.repeat)
-               .arg(last - first);
+               .arg(last.residentKib - first.residentKib);
+    out << QStringLiteral("heap        in use %1 KiB after run 1, %2 KiB after run %3, growth %4 KiB\n")
+               .arg(first.heapKib)
+               .arg(last.heapKib)
+               .arg(options.repeat)
+               .arg(last.heapKib - first.heapKib);
     out.flush();
 }
 

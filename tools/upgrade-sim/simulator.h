@@ -36,7 +36,11 @@ private:
     void attachSides();
     RoadOutcome playAll();
     std::optional<QString> contractBreach();
-    void reportMemory(qint64 first, qint64 last);
+    struct MemoryFigures {
+        qint64 residentKib;
+        qint64 heapKib;
+    };
+    void reportMemory(MemoryFigures first, MemoryFigures last);
 
     SimOptions options;
     bool terminal;

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QDebug>
 #include <QFile>
 #include <QTemporaryDir>
@@ -440,5 +442,17 @@ TEST(LogFilter, ShowWritesEveryLineWithLevelAndPlace)
 }
 
 TEST(ResidentMemory, IsReadFromTheKernel) { EXPECT_GT(ResidentMemory::kib(), 0); }
+
+// A live block shows in the heap figure while it lives, and only then.
+TEST(ResidentMemory, HeapCountsLiveBlocks)
+{
+    const qint64 before = ResidentMemory::heapKib();
+    auto block = std::make_unique<char[]>(2 * 1024 * 1024);
+    block[0] = 1;
+    const qint64 during = ResidentMemory::heapKib();
+    block.reset();
+    EXPECT_GE(during - before, 2048);
+    EXPECT_LT(ResidentMemory::heapKib() - before, 64);
+}
 
 } // namespace
