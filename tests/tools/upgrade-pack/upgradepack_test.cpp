@@ -19,7 +19,8 @@ using Upgrade::PackageWriter;
 
 namespace {
 
-struct ToolRun {
+struct ToolRun
+{
     int exitCode;
     QString out;
     QString err;
@@ -30,9 +31,9 @@ ToolRun upgradePack(const QStringList& arguments)
     QProcess process;
     process.start(QStringLiteral(UPGRADE_PACK), arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
-    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-        QString::fromUtf8(process.readAllStandardOutput()),
-        QString::fromUtf8(process.readAllStandardError()) };
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 // One error line naming the program, nothing on stdout.
@@ -57,15 +58,16 @@ QByteArray flipLastByte(QByteArray bytes)
 }
 
 // Each test starts with the two images and the package made of them.
-class UpgradePackTest : public testing::Test {
+class UpgradePackTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
         fixture.writeBytes(kernel, QStringLiteral("kernel.img"));
         fixture.writeBytes(rootfs, QStringLiteral("rootfs.img"));
-        const ToolRun created
-            = upgradePack({ "create", "-o", path("pkg.bin"), "--main-version", "3.1.0", "--data-version",
-                "3.1.7", "--type", "kernel", "--type", "rootfs", path("kernel.img"), path("rootfs.img") });
+        const ToolRun created = upgradePack({"create", "-o", path("pkg.bin"), "--main-version", "3.1.0",
+                                             "--data-version", "3.1.7", "--type", "kernel", "--type",
+                                             "rootfs", path("kernel.img"), path("rootfs.img")});
         ASSERT_EQ(created.exitCode, 0) << created.err.toStdString();
     }
 
@@ -76,7 +78,7 @@ protected:
 
 TEST_F(UpgradePackTest, CreatedPackageVerifiesOnTheToolAndTheDevice)
 {
-    const ToolRun verified = upgradePack({ "verify", path("pkg.bin") });
+    const ToolRun verified = upgradePack({"verify", path("pkg.bin")});
     EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
     EXPECT_TRUE(verified.err.isEmpty());
     EXPECT_TRUE(verified.out.contains(QLatin1String("2 images")));
@@ -86,7 +88,7 @@ TEST_F(UpgradePackTest, CreatedPackageVerifiesOnTheToolAndTheDevice)
 
 TEST_F(UpgradePackTest, InfoJsonShowsTheLayoutAndDigests)
 {
-    const ToolRun info = upgradePack({ "info", "--json", path("pkg.bin") });
+    const ToolRun info = upgradePack({"info", "--json", path("pkg.bin")});
     ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
     const QJsonObject object = QJsonDocument::fromJson(info.out.toUtf8()).object();
     const QJsonObject check = object.value("checkBlock").toObject();
@@ -95,8 +97,8 @@ TEST_F(UpgradePackTest, InfoJsonShowsTheLayoutAndDigests)
 
     const QJsonArray images = object.value("images").toArray();
     ASSERT_EQ(images.size(), 2);
-    const QByteArray data[] = { kernel, rootfs };
-    const char* types[] = { "kernel", "rootfs" };
+    const QByteArray data[] = {kernel, rootfs};
+    const char* types[] = {"kernel", "rootfs"};
     qint64 offset = 12 + number(object.value("header").toObject(), "length") + number(check, "length");
     for (int i = 0; i < 2; ++i) {
         const QJsonObject image = images[i].toObject();
@@ -116,7 +118,7 @@ TEST_F(UpgradePackTest, InfoJsonShowsTheLayoutAndDigests)
 
 TEST_F(UpgradePackTest, InfoTextListsTheImageTable)
 {
-    const ToolRun info = upgradePack({ "info", path("pkg.bin") });
+    const ToolRun info = upgradePack({"info", path("pkg.bin")});
     ASSERT_EQ(info.exitCode, 0);
     EXPECT_TRUE(info.out.contains(QRegularExpression("images: +2\n")));
     EXPECT_TRUE(info.out.contains(QStringLiteral("#1 kernel: offset ")));
@@ -128,69 +130,79 @@ TEST_F(UpgradePackTest, FailedCreateLeavesNothingBehind)
 {
     const QStringList before = QDir(fixture.path(".")).entryList(QDir::Files);
     const ToolRun run
-        = upgradePack({ "create", "-o", path("new.bin"), path("kernel.img"), path("missing.img") });
+        = upgradePack({"create", "-o", path("new.bin"), path("kernel.img"), path("missing.img")});
     expectOneErrorLine(run, 1, QStringLiteral("missing.img"));
     EXPECT_EQ(QDir(fixture.path(".")).entryList(QDir::Files), before);
 
-    const ToolRun unwritable
-        = upgradePack({ "create", "-o", path("no/such/dir/pkg.bin"), path("kernel.img") });
+    const ToolRun unwritable = upgradePack({"create", "-o", path("no/such/dir/pkg.bin"), path("kernel.img")});
     expectOneErrorLine(unwritable, 1, QStringLiteral("cannot write"));
 }
 
-struct VerifyFailure : NamedCase {
+struct VerifyFailure : NamedCase
+{
     PackageFixture::Damage damage;
     QString reason;
 };
 
-class UpgradePackVerifyFailureTest : public UpgradePackTest,
-                                     public testing::WithParamInterface<VerifyFailure> { };
+class UpgradePackVerifyFailureTest : public UpgradePackTest, public testing::WithParamInterface<VerifyFailure>
+{
+};
 
 TEST_P(UpgradePackVerifyFailureTest, ExitsOneWithOneLine)
 {
     fixture.writeBytes(GetParam().damage(fixture.read("pkg.bin")), QStringLiteral("damaged.bin"));
-    expectOneErrorLine(upgradePack({ "verify", path("damaged.bin") }), 1, GetParam().reason);
+    expectOneErrorLine(upgradePack({"verify", path("damaged.bin")}), 1, GetParam().reason);
 }
 
-INSTANTIATE_TEST_SUITE_P(Damages, UpgradePackVerifyFailureTest,
+INSTANTIATE_TEST_SUITE_P(
+    Damages, UpgradePackVerifyFailureTest,
     testing::Values(
-        VerifyFailure { "WrongMagic", PackageFixture::patched(0, "Vesq"), "not an upgrade package" },
-        VerifyFailure { "WrongImageMagic",
-            [](QByteArray p) { return p.replace(p.indexOf(kernel) + kernel.size(), 4, "VESK"); },
-            "image 2 of 2: record does not start with \"Vesk\"" },
-        VerifyFailure { "Truncated", PackageFixture::truncated(10), "(file ends 10 bytes early)" },
-        VerifyFailure { "Empty", [](QByteArray) { return QByteArray(); }, "not an upgrade package" },
+        VerifyFailure{"WrongMagic", PackageFixture::patched(0, "Vesq"), "not an upgrade package"},
+        VerifyFailure{"WrongImageMagic",
+                      [](QByteArray p) { return p.replace(p.indexOf(kernel) + kernel.size(), 4, "VESK"); },
+                      "image 2 of 2: record does not start with \"Vesk\""},
+        VerifyFailure{"Truncated", PackageFixture::truncated(10), "(file ends 10 bytes early)"},
+        VerifyFailure{"Empty", [](QByteArray) { return QByteArray(); }, "not an upgrade package"},
         // The last byte of the file is the second image's last data byte.
-        VerifyFailure { "ChangedByte", flipLastByte,
-            QStringLiteral("expected \"%1\", computed \"%2\"")
-                .arg(PackageWriter::md5Hex(rootfs), PackageWriter::md5Hex(flipLastByte(rootfs))) }),
+        VerifyFailure{"ChangedByte", flipLastByte,
+                      QStringLiteral("expected \"%1\", computed \"%2\"")
+                          .arg(PackageWriter::md5Hex(rootfs), PackageWriter::md5Hex(flipLastByte(rootfs)))}),
     caseName<VerifyFailure>);
 
-struct UsageCase : NamedCase {
+struct UsageCase : NamedCase
+{
     QStringList arguments;
     int exitCode;
     QString reason;
 };
 
-class UpgradePackUsageTest : public testing::TestWithParam<UsageCase> { };
+class UpgradePackUsageTest : public testing::TestWithParam<UsageCase>
+{
+};
 
 TEST_P(UpgradePackUsageTest, ExitsWithOneLine)
 {
     expectOneErrorLine(upgradePack(GetParam().arguments), GetParam().exitCode, GetParam().reason);
 }
 
-INSTANTIATE_TEST_SUITE_P(Usage, UpgradePackUsageTest,
-    testing::Values(UsageCase { "NoCommand", {}, 2, "no command given" },
-        UsageCase { "UnknownCommand", { "pack" }, 2, "unknown command 'pack'" },
-        UsageCase { "CreateWithoutOutput", { "create", "a.img" }, 2, "--output is required" },
-        UsageCase { "CreateWithoutImages", { "create", "-o", "x.bin" }, 2, "image file" },
-        UsageCase {
-            "CreateBadModelId", { "create", "-o", "x.bin", "--model-id", "abc", "a.img" }, 2, "--model-id" },
-        UsageCase { "MoreTypesThanImages", { "create", "-o", "x.bin", "--type", "a", "--type", "b", "a.img" },
-            2, "--type" },
-        UsageCase { "UnknownOption", { "verify", "--fast", "x.bin" }, 2, "fast" },
-        UsageCase { "VerifyWithoutPackage", { "verify" }, 2, "package" },
-        UsageCase { "VerifyMissingFile", { "verify", "/nonexistent/pkg.bin" }, 1, "cannot open" },
-        UsageCase { "InfoMissingFile", { "info", "/nonexistent/pkg.bin" }, 1, "cannot open" }),
+INSTANTIATE_TEST_SUITE_P(
+    Usage, UpgradePackUsageTest,
+    testing::Values(UsageCase{"NoCommand", {}, 2, "no command given"},
+                    UsageCase{"UnknownCommand", {"pack"}, 2, "unknown command 'pack'"},
+                    UsageCase{"CreateWithoutOutput", {"create", "a.img"}, 2, "--output is required"},
+                    UsageCase{"CreateWithoutImages", {"create", "-o", "x.bin"}, 2, "image file"},
+                    UsageCase{"CreateBadModelId",
+                              {"create", "-o", "x.bin", "--model-id", "abc", "a.img"},
+                              2,
+                              "--model-id"},
+                    UsageCase{"MoreTypesThanImages",
+                              {"create", "-o", "x.bin", "--type", "a", "--type", "b", "a.img"},
+                              2,
+                              "--type"},
+                    UsageCase{"UnknownOption", {"verify", "--fast", "x.bin"}, 2, "fast"},
+                    UsageCase{"VerifyWithoutPackage", {"verify"}, 2, "package"},
+                    UsageCase{"VerifyMissingFile", {"verify", "/nonexistent/pkg.bin"}, 1, "cannot open"},
+                    UsageCase{"InfoMissingFile", {"info", "/nonexistent/pkg.bin"}, 1, "cannot open"}),
     caseName<UsageCase>);
 
 } // namespace

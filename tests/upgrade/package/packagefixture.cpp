@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
-PackageFixture::PackageFixture() { EXPECT_TRUE(dir.isValid()); }
+PackageFixture::PackageFixture()
+{
+    EXPECT_TRUE(dir.isValid());
+}
 
-QString PackageFixture::path(const QString& name) const { return dir.filePath(name); }
+QString PackageFixture::path(const QString& name) const
+{
+    return dir.filePath(name);
+}
 
 QByteArray PackageFixture::imageData(int size, int seed)
 {
@@ -96,8 +102,9 @@ PackageFixture::Change PackageFixture::changeDataByte(int image, int offset)
 
 PackageFixture::Damage PackageFixture::patched(int offset, const QByteArray& replacement)
 {
-    return [offset, replacement](
-               QByteArray bytes) { return bytes.replace(offset, replacement.size(), replacement); };
+    return [offset, replacement](QByteArray bytes) {
+        return bytes.replace(offset, replacement.size(), replacement);
+    };
 }
 
 PackageFixture::Damage PackageFixture::truncated(int count)

@@ -11,7 +11,8 @@
 
 // Builds upgrade packages in a temporary folder for one test, correct ones
 // and the deliberately faulty kinds the reader and the verifier must reject.
-class PackageFixture {
+class PackageFixture
+{
 public:
     // Changes the contents before the writer lays them out.
     using Change = std::function<void(Upgrade::PackageContents&)>;
@@ -19,7 +20,8 @@ public:
     using Damage = std::function<QByteArray(QByteArray)>;
 
     // Images of the given data sizes, then an optional fault of either kind.
-    struct Recipe {
+    struct Recipe
+    {
         std::vector<int> sizes;
         Change change = {};
         Damage damage = {};

@@ -18,47 +18,53 @@ namespace {
 TEST(FormatHelpersTest, LengthFieldsAreLittleEndianAndMagicMustBeExact)
 {
     UpgradeViewModel model;
-    const std::pair<const char*, uint32_t> lengths[] = { { "10270000", 10000u }, { "102700", 0u }, { "", 0u },
-        { "00000080", 0x80000000u }, { "ffffffff", 0xffffffffu }, { "0102030405", 0x04030201u } };
+    const std::pair<const char*, uint32_t> lengths[] = {{"10270000", 10000u},
+                                                        {"102700", 0u},
+                                                        {"", 0u},
+                                                        {"00000080", 0x80000000u},
+                                                        {"ffffffff", 0xffffffffu},
+                                                        {"0102030405", 0x04030201u}};
     for (const auto& [hex, expected] : lengths)
         EXPECT_EQ(model.getSmallEndSize(QByteArray::fromHex(hex)), expected) << hex;
 
     // checkVesk reports a mismatch.
     EXPECT_FALSE(model.checkVesk("Vesk"));
     for (const QByteArray& other :
-        { QByteArray("Vesx"), QByteArray("Ves"), QByteArray(), QByteArray("VeskV"), QByteArray("Vesk\0", 5) })
+         {QByteArray("Vesx"), QByteArray("Ves"), QByteArray(), QByteArray("VeskV"), QByteArray("Vesk\0", 5)})
         EXPECT_TRUE(model.checkVesk(other)) << other.toHex().constData();
 
     // calmd5 digests the parts as one text, in lower case.
     EXPECT_EQ(model.calmd5({}), QStringLiteral("d41d8cd98f00b204e9800998ecf8427e"));
-    EXPECT_EQ(model.calmd5({ "a", "", "bc" }), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
+    EXPECT_EQ(model.calmd5({"a", "", "bc"}), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
 }
 
 // Every text starts from a packet that already holds one size and a digest.
 TEST(DecodeJsonTest, SizesAppendAndMd5IsReplaced)
 {
-    struct Case {
+    struct Case
+    {
         const char* json;
         std::vector<uint32_t> sizes;
         const char* md5;
     };
     const Case cases[] = {
-        { R"({"md5":"abc","systemImages":[{"type":"a","size":"1024"},{"type":"b","size":"2048"}]})",
-            { 7, 1024, 2048 }, "abc" },
+        {R"({"md5":"abc","systemImages":[{"type":"a","size":"1024"},{"type":"b","size":"2048"}]})",
+         {7, 1024, 2048},
+         "abc"},
         // Sizes are decimal strings; anything else counts as zero.
-        { R"({"systemImages":[{"size":1024},{"size":"2048"},{"size":"12a"},{}]})", { 7, 0, 2048, 0, 0 }, "" },
+        {R"({"systemImages":[{"size":1024},{"size":"2048"},{"size":"12a"},{}]})", {7, 0, 2048, 0, 0}, ""},
         // A top-level array is a document with an empty object.
-        { R"([{"md5":"x"}])", { 7 }, "" },
-        { R"({"md5":5})", { 7 }, "" },
+        {R"([{"md5":"x"}])", {7}, ""},
+        {R"({"md5":5})", {7}, ""},
         // Text that is not a JSON document leaves the packet as it was.
-        { "not json", { 7 }, "earlier" },
-        { "", { 7 }, "earlier" },
-        { R"({"md5":"x")", { 7 }, "earlier" },
-        { R"("md5")", { 7 }, "earlier" },
+        {"not json", {7}, "earlier"},
+        {"", {7}, "earlier"},
+        {R"({"md5":"x")", {7}, "earlier"},
+        {R"("md5")", {7}, "earlier"},
     };
     UpgradeViewModel model;
     for (const Case& c : cases) {
-        CheckPacket packet { { 7 }, QStringLiteral("earlier") };
+        CheckPacket packet{{7}, QStringLiteral("earlier")};
         model.decodeJson(QString::fromLatin1(c.json), packet);
         EXPECT_EQ(packet.systemImages, c.sizes) << c.json;
         EXPECT_EQ(packet.md5, QLatin1String(c.md5)) << c.json;
@@ -66,7 +72,8 @@ TEST(DecodeJsonTest, SizesAppendAndMd5IsReplaced)
 }
 
 // A device that remembers the largest read the caller asked it for.
-class RecordingDevice : public QBuffer {
+class RecordingDevice : public QBuffer
+{
 public:
     using QBuffer::QBuffer;
     qint64 largestRequest = 0;
@@ -95,14 +102,17 @@ TEST(ReadBoundedTest, NeverAsksForMoreThanRemains)
 
 const char DecodeFailed[] = "upgrade file is invalid, head json decode failed. error at line :";
 
-struct InfoCase : testing_support::NamedCase {
+struct InfoCase : testing_support::NamedCase
+{
     PackageFixture::Recipe recipe; // no image sizes: no file at all
     const char* warning; // the one line logged; DecodeFailed is followed by the decoder's error
     int modelId;
     const char* magic;
 };
 
-class GetUpgradeInfoTest : public testing::TestWithParam<InfoCase> { };
+class GetUpgradeInfoTest : public testing::TestWithParam<InfoCase>
+{
+};
 
 TEST_P(GetUpgradeInfoTest, ReadsTheHeaderOrWarnsOnce)
 {
@@ -130,7 +140,8 @@ TEST_P(GetUpgradeInfoTest, ReadsTheHeaderOrWarnsOnce)
         EXPECT_EQ(line.message, QLatin1String(c.warning));
     EXPECT_EQ(line.type, QtWarningMsg);
     EXPECT_TRUE(line.file.endsWith(QLatin1String("upgradeviewmodel.cpp"))) << line.file.toStdString();
-    EXPECT_EQ(line.function,
+    EXPECT_EQ(
+        line.function,
         QLatin1String(
             "LCD::ProtoModel::Device::s_UpgradeInfo Upgrade::UpgradeViewModel::getUpgradeInfo(QString)"));
     EXPECT_EQ(line.category, QLatin1String("default"));
@@ -143,22 +154,27 @@ PackageFixture::Damage file(const QByteArray& bytes)
 }
 
 using F = PackageFixture;
-INSTANTIATE_TEST_SUITE_P(Files, GetUpgradeInfoTest,
-    testing::Values(InfoCase { "Decoded", { { 16 } }, "", 29974, "Vesk" },
-        InfoCase { "ForeignMagic", { { 16 }, {}, F::patched(0, "Vesq") }, "", 29974, "Vesq" },
-        InfoCase { "NulEndsTheHeader",
-            { { 16 }, [](Upgrade::PackageContents& c) { c.header += QByteArray("\0junk", 5); } }, "", 29974,
-            "Vesk" },
-        InfoCase { "MissingFile", {}, "open upgrade file fail.", 0, "" },
-        InfoCase { "NegativeHeaderLength", { { 16 }, {}, F::patched(4, "\xff\xff\xff\xff") },
-            "Proj file is invalid, header data len is empty, read header data len is  -1", 0, "" },
-        InfoCase { "ZeroLength", { { 16 }, {}, F::patched(4, QByteArray(4, '\0')) }, DecodeFailed, 0, "" },
-        InfoCase {
-            "NotJson", { { 1 }, {}, file(QByteArray("Vesk\x08\0\0\0not json", 16)) }, DecodeFailed, 0, "" },
-        InfoCase {
-            "ShortLengthField", { { 1 }, {}, file(QByteArray("Vesk\x08\0", 6)) }, DecodeFailed, 0, "" },
-        InfoCase { "LengthBeyondFile", { { 1 }, {}, file(QByteArray("Vesk\xf0\0\0\x10{", 9)) }, DecodeFailed,
-            0, "" }),
+INSTANTIATE_TEST_SUITE_P(
+    Files, GetUpgradeInfoTest,
+    testing::Values(
+        InfoCase{"Decoded", {{16}}, "", 29974, "Vesk"},
+        InfoCase{"ForeignMagic", {{16}, {}, F::patched(0, "Vesq")}, "", 29974, "Vesq"},
+        InfoCase{"NulEndsTheHeader",
+                 {{16}, [](Upgrade::PackageContents& c) { c.header += QByteArray("\0junk", 5); }},
+                 "",
+                 29974,
+                 "Vesk"},
+        InfoCase{"MissingFile", {}, "open upgrade file fail.", 0, ""},
+        InfoCase{"NegativeHeaderLength",
+                 {{16}, {}, F::patched(4, "\xff\xff\xff\xff")},
+                 "Proj file is invalid, header data len is empty, read header data len is  -1",
+                 0,
+                 ""},
+        InfoCase{"ZeroLength", {{16}, {}, F::patched(4, QByteArray(4, '\0'))}, DecodeFailed, 0, ""},
+        InfoCase{"NotJson", {{1}, {}, file(QByteArray("Vesk\x08\0\0\0not json", 16))}, DecodeFailed, 0, ""},
+        InfoCase{"ShortLengthField", {{1}, {}, file(QByteArray("Vesk\x08\0", 6))}, DecodeFailed, 0, ""},
+        InfoCase{
+            "LengthBeyondFile", {{1}, {}, file(QByteArray("Vesk\xf0\0\0\x10{", 9))}, DecodeFailed, 0, ""}),
     testing_support::caseName<InfoCase>);
 
 } // namespace

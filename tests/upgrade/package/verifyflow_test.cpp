@@ -10,13 +10,14 @@
 
 namespace {
 
-class VerifyFlowTest : public testing_support::HostFixture {
+class VerifyFlowTest : public testing_support::HostFixture
+{
 protected:
     // The posted results as they crossed the host.
     std::vector<QByteArray> postedResults() const
     {
         std::vector<QByteArray> payloads;
-        for (const Standin::TrafficRecord& record : trafficOf({ Upgrade::MsgVerifyResult })) {
+        for (const Standin::TrafficRecord& record : trafficOf({Upgrade::MsgVerifyResult})) {
             EXPECT_EQ(record.route, Standin::Route::Post);
             EXPECT_EQ(record.sender, "upgradeviewmodel");
             payloads.push_back(record.bytes);
@@ -29,17 +30,16 @@ protected:
 
 TEST_F(VerifyFlowTest, AnswersOneForAGoodPackageAndZeroForBadOnes)
 {
-    ui.verify(fixture.build({ { 300, 400 } }, QStringLiteral("good.bin")).toUtf8());
+    ui.verify(fixture.build({{300, 400}}, QStringLiteral("good.bin")).toUtf8());
+    ui.verify(fixture.build({{300, 400}, PackageFixture::changeDataByte(1, 0)}, QStringLiteral("changed.bin"))
+                  .toUtf8());
     ui.verify(
-        fixture.build({ { 300, 400 }, PackageFixture::changeDataByte(1, 0) }, QStringLiteral("changed.bin"))
-            .toUtf8());
-    ui.verify(
-        fixture.build({ { 300 }, PackageFixture::upperCaseDigest(0) }, QStringLiteral("upper.bin")).toUtf8());
+        fixture.build({{300}, PackageFixture::upperCaseDigest(0)}, QStringLiteral("upper.bin")).toUtf8());
     ui.verify(fixture.path(QStringLiteral("absent.bin")).toUtf8());
 
-    EXPECT_EQ(ui.verifyResults, (std::vector<uint8_t> { 1, 0, 0, 0 }));
+    EXPECT_EQ(ui.verifyResults, (std::vector<uint8_t>{1, 0, 0, 0}));
     const QByteArray no(1, '\0');
-    EXPECT_EQ(postedResults(), (std::vector<QByteArray> { "\x01", no, no, no }));
+    EXPECT_EQ(postedResults(), (std::vector<QByteArray>{"\x01", no, no, no}));
 }
 
 TEST_F(VerifyFlowTest, RequestWithoutPayloadGetsNoAnswer)
@@ -57,11 +57,11 @@ TEST_F(VerifyFlowTest, UnterminatedPathIsCutAt127Bytes)
     // A 127-byte path that names a real package, followed by junk instead of
     // a terminator: the copy stops at 127 bytes and finds the package.
     const int prefix = fixture.path(QStringLiteral("p")).toUtf8().size() - 1; // folder and separator
-    const QByteArray path = fixture.build({ { 50 } }, QString(127 - prefix, QLatin1Char('p'))).toUtf8();
+    const QByteArray path = fixture.build({{50}}, QString(127 - prefix, QLatin1Char('p'))).toUtf8();
     ASSERT_EQ(path.size(), 127);
 
     ui.postEventRaw(Upgrade::MsgGetUpgradeMD5, path + "JUNK");
-    EXPECT_EQ(ui.verifyResults, std::vector<uint8_t> { 1 });
+    EXPECT_EQ(ui.verifyResults, std::vector<uint8_t>{1});
 }
 
 } // namespace

@@ -23,7 +23,8 @@ namespace {
 
 // A delivered request whose payload is exactly `declaredSize` bytes of its
 // own heap block; a null payload gives a null data pointer.
-class PayloadMessage : public krt::IMessage {
+class PayloadMessage : public krt::IMessage
+{
 public:
     PayloadMessage(const QByteArray& payload, int declaredSize)
         : bytes(payload.isNull() ? nullptr : new char[size_t(qMax(payload.size(), 1))])
@@ -49,7 +50,7 @@ void expectHandlerLine(const LogLine& line, QtMsgType type, const QString& messa
     EXPECT_EQ(line.message, message);
     EXPECT_TRUE(line.file.endsWith(QLatin1String("upgradeviewmodel.cpp")));
     EXPECT_EQ(line.function,
-        QLatin1String("krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeMD5(const krt::IMessage*)"));
+              QLatin1String("krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeMD5(const krt::IMessage*)"));
     EXPECT_EQ(line.category, QLatin1String("default"));
 }
 
@@ -67,13 +68,16 @@ TEST(VerifyHandlerTest, RequestWithoutPayloadOnlyWarns)
         expectHandlerLine(line, QtWarningMsg, QStringLiteral("resp does not matches."));
 }
 
-struct PayloadCase : testing_support::NamedCase {
+struct PayloadCase : testing_support::NamedCase
+{
     QByteArray payload;
     int declaredSize; // what the message reports as its size
     QByteArray expectedPath;
 };
 
-class PathPayloadTest : public testing::TestWithParam<PayloadCase> { };
+class PathPayloadTest : public testing::TestWithParam<PayloadCase>
+{
+};
 
 TEST_P(PathPayloadTest, CopiesAtMost127BytesUpToTheFirstNul)
 {
@@ -92,14 +96,15 @@ TEST_P(PathPayloadTest, CopiesAtMost127BytesUpToTheFirstNul)
     EXPECT_EQ(log.count(QStringLiteral("filePath :")), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Payloads, PathPayloadTest,
-    testing::Values(PayloadCase { "Unterminated128Bytes", QByteArray(128, 'a'), 128, QByteArray(127, 'a') },
-        PayloadCase { "Unterminated5Bytes", QByteArray("/none"), 5, QByteArray("/none") },
-        PayloadCase { "StopsAtFirstNul", QByteArray("/a\0/b", 6), 6, QByteArray("/a") },
-        PayloadCase { "SizeShorterThanText", QByteArray("/abcdef\0", 8), 3, QByteArray("/ab") },
-        PayloadCase { "NegativeSize", QByteArray("/abc\0", 5), -4, QByteArray() },
-        PayloadCase { "EmptyText", QByteArray("\0", 1), 1, QByteArray() },
-        PayloadCase { "QuotesAndBlanks", QByteArray("/pkg \"q\".bin\0", 13), 13, "/pkg \"q\".bin" }),
+INSTANTIATE_TEST_SUITE_P(
+    Payloads, PathPayloadTest,
+    testing::Values(PayloadCase{"Unterminated128Bytes", QByteArray(128, 'a'), 128, QByteArray(127, 'a')},
+                    PayloadCase{"Unterminated5Bytes", QByteArray("/none"), 5, QByteArray("/none")},
+                    PayloadCase{"StopsAtFirstNul", QByteArray("/a\0/b", 6), 6, QByteArray("/a")},
+                    PayloadCase{"SizeShorterThanText", QByteArray("/abcdef\0", 8), 3, QByteArray("/ab")},
+                    PayloadCase{"NegativeSize", QByteArray("/abc\0", 5), -4, QByteArray()},
+                    PayloadCase{"EmptyText", QByteArray("\0", 1), 1, QByteArray()},
+                    PayloadCase{"QuotesAndBlanks", QByteArray("/pkg \"q\".bin\0", 13), 13, "/pkg \"q\".bin"}),
     testing_support::caseName<PayloadCase>);
 
 } // namespace
