@@ -27,8 +27,12 @@ QByteArray PackageFixture::imageData(int size, int seed)
 
 Upgrade::PackageContents PackageFixture::package(const std::vector<int>& sizes)
 {
+    Upgrade::PackageHeader header;
+    header.name = QStringLiteral("LCD");
+    header.mainVersion = QStringLiteral("2.0.0");
+    header.dataVersion = QStringLiteral("1.2.3");
     Upgrade::PackageContents contents;
-    contents.header = headerJson();
+    contents.header = Upgrade::PackageWriter::headerJson(header);
     int seed = 0;
     for (int size : sizes) {
         Upgrade::PackageImage image;
@@ -39,22 +43,20 @@ Upgrade::PackageContents PackageFixture::package(const std::vector<int>& sizes)
     return contents;
 }
 
-QByteArray PackageFixture::headerJson(int modelId, const QString& dataVersion)
-{
-    Upgrade::PackageHeader header;
-    header.name = QStringLiteral("LCD");
-    header.modelId = modelId;
-    header.mainVersion = QStringLiteral("2.0.0");
-    header.dataVersion = dataVersion;
-    return Upgrade::PackageWriter::headerJson(header);
-}
-
 QString PackageFixture::write(const Upgrade::PackageContents& contents, const QString& name)
 {
     Upgrade::PackageWriter writer;
     const QString file = path(name);
     EXPECT_TRUE(writer.write(contents, file)) << writer.errorString().toStdString();
     return file;
+}
+
+QString PackageFixture::build(const Recipe& recipe, const QString& name)
+{
+    Upgrade::PackageContents contents = package(recipe.sizes);
+    if (recipe.change)
+        recipe.change(contents);
+    return recipe.damage ? writeBytes(recipe.damage(bytes(contents)), name) : write(contents, name);
 }
 
 QString PackageFixture::writeBytes(const QByteArray& bytes, const QString& name)
@@ -73,28 +75,42 @@ QByteArray PackageFixture::bytes(const Upgrade::PackageContents& contents)
     return package;
 }
 
-void PackageFixture::upperCaseDigest(Upgrade::PackageContents& contents, int image)
+QByteArray PackageFixture::read(const QString& name) const
 {
-    Upgrade::PackageImage& target = contents.images.at(static_cast<size_t>(image));
-    target.subHeader
-        = Upgrade::PackageWriter::subHeaderJson(Upgrade::PackageWriter::md5Hex(target.data).toUpper());
+    QFile file(path(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    return file.readAll();
 }
 
-void PackageFixture::changeDataByte(Upgrade::PackageContents& contents, int image, int offset)
+PackageFixture::Change PackageFixture::upperCaseDigest(int image)
 {
-    Upgrade::PackageImage& target = contents.images.at(static_cast<size_t>(image));
-    target.subHeader = Upgrade::PackageWriter::subHeaderJson(Upgrade::PackageWriter::md5Hex(target.data));
-    target.data[offset] = static_cast<char>(target.data.at(offset) ^ 0x01);
+    return [image](Upgrade::PackageContents& contents) {
+        Upgrade::PackageImage& target = contents.images.at(static_cast<size_t>(image));
+        target.subHeader
+            = Upgrade::PackageWriter::subHeaderJson(Upgrade::PackageWriter::md5Hex(target.data).toUpper());
+    };
 }
 
-QByteArray PackageFixture::patched(QByteArray bytes, int offset, const QByteArray& replacement)
+PackageFixture::Change PackageFixture::changeDataByte(int image, int offset)
 {
-    bytes.replace(offset, replacement.size(), replacement);
-    return bytes;
+    return [image, offset](Upgrade::PackageContents& contents) {
+        Upgrade::PackageImage& target = contents.images.at(static_cast<size_t>(image));
+        target.subHeader = Upgrade::PackageWriter::subHeaderJson(Upgrade::PackageWriter::md5Hex(target.data));
+        target.data[offset] = static_cast<char>(target.data.at(offset) ^ 0x01);
+    };
 }
 
-QByteArray PackageFixture::truncated(QByteArray bytes, int count)
+PackageFixture::Damage PackageFixture::patched(int offset, const QByteArray& replacement)
 {
-    bytes.chop(count);
-    return bytes;
+    return [offset, replacement](QByteArray bytes) {
+        return bytes.replace(offset, replacement.size(), replacement);
+    };
+}
+
+PackageFixture::Damage PackageFixture::truncated(int count)
+{
+    return [count](QByteArray bytes) {
+        bytes.chop(count);
+        return bytes;
+    };
 }

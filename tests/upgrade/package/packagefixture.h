@@ -6,35 +6,54 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <vector>
+
 // Builds upgrade packages in a temporary folder for one test, correct ones
 // and the deliberately faulty kinds the reader and the verifier must reject.
 class PackageFixture
 {
 public:
+    // Changes the contents before the writer lays them out.
+    using Change = std::function<void(Upgrade::PackageContents&)>;
+    // Changes the laid-out bytes.
+    using Damage = std::function<QByteArray(QByteArray)>;
+
+    // Images of the given data sizes, then an optional fault of either kind.
+    struct Recipe
+    {
+        std::vector<int> sizes;
+        Change change = {};
+        Damage damage = {};
+    };
+
     PackageFixture();
 
     QString path(const QString& name) const;
 
     // Deterministic image data: `size` bytes derived from `seed`.
     static QByteArray imageData(int size, int seed);
-    // A correct package of images with the given data sizes.
+    // A correct package of images with the given data sizes, model 29974,
+    // data version 1.2.3 and main version 2.0.0.
     static Upgrade::PackageContents package(const std::vector<int>& sizes);
-    static QByteArray headerJson(int modelId = 29974, const QString& dataVersion = QStringLiteral("1.2.3"));
 
     // Writes the package and returns its path.
     QString write(const Upgrade::PackageContents& contents, const QString& name = QStringLiteral("pkg.bin"));
+    // Writes the package the recipe makes and returns its path.
+    QString build(const Recipe& recipe, const QString& name = QStringLiteral("pkg.bin"));
     QString writeBytes(const QByteArray& bytes, const QString& name = QStringLiteral("pkg.bin"));
     QByteArray bytes(const Upgrade::PackageContents& contents);
+    QByteArray read(const QString& name) const;
 
     // Faults.
     // The image's sub-header holds its digest in upper case.
-    static void upperCaseDigest(Upgrade::PackageContents& contents, int image);
+    static Change upperCaseDigest(int image);
     // One data byte changes after the sub-header recorded the digest.
-    static void changeDataByte(Upgrade::PackageContents& contents, int image, int offset);
-    // Overwrites bytes of a package in place.
-    static QByteArray patched(QByteArray bytes, int offset, const QByteArray& replacement);
-    // A package with its last `count` bytes cut off.
-    static QByteArray truncated(QByteArray bytes, int count);
+    static Change changeDataByte(int image, int offset);
+    // Overwrites bytes at `offset`.
+    static Damage patched(int offset, const QByteArray& replacement);
+    // Cuts off the last `count` bytes.
+    static Damage truncated(int count);
 
 private:
     QTemporaryDir dir;

@@ -1,12 +1,10 @@
 // Header reading and the small format helpers of the view model.
 
-#include "boundedmemory.h"
 #include "packagefixture.h"
 #include "testing/logcapture.h"
+#include "testing/namedcase.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/upgradeviewmodel.h"
-
-#include "json/decode.h"
 
 #include <QBuffer>
 
@@ -17,157 +15,67 @@ using Upgrade::UpgradeViewModel;
 
 namespace {
 
-template <typename Case>
-std::string caseName(const testing::TestParamInfo<Case>& param)
-{
-    return param.param.name;
-}
-
-const char GetUpgradeInfoSignature[]
-    = "LCD::ProtoModel::Device::s_UpgradeInfo Upgrade::UpgradeViewModel::getUpgradeInfo(QString)";
-
-// Tests that need a header that decodes run once the JSON reader is in the tree.
-QByteArray bytesOf(std::initializer_list<int> values)
-{
-    QByteArray bytes;
-    for (int v : values)
-        bytes.append(static_cast<char>(v));
-    return bytes;
-}
-
-// ---- getSmallEndSize and checkVesk -------------------------------------------
-
-struct LengthCase
-{
-    const char* name;
-    QByteArray bytes;
-    uint32_t expected;
-};
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const LengthCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class SmallEndSizeTest : public testing::TestWithParam<LengthCase>
-{
-};
-
-TEST_P(SmallEndSizeTest, ReadsFirstFourBytesLittleEndian)
+TEST(FormatHelpersTest, LengthFieldsAreLittleEndianAndMagicMustBeExact)
 {
     UpgradeViewModel model;
-    EXPECT_EQ(model.getSmallEndSize(GetParam().bytes), GetParam().expected);
-}
+    const std::pair<const char*, uint32_t> lengths[] = {{"10270000", 10000u},
+                                                        {"102700", 0u},
+                                                        {"", 0u},
+                                                        {"00000080", 0x80000000u},
+                                                        {"ffffffff", 0xffffffffu},
+                                                        {"0102030405", 0x04030201u}};
+    for (const auto& [hex, expected] : lengths)
+        EXPECT_EQ(model.getSmallEndSize(QByteArray::fromHex(hex)), expected) << hex;
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, SmallEndSizeTest,
-    testing::Values(LengthCase{"TenThousand", bytesOf({0x10, 0x27, 0x00, 0x00}), 10000u},
-                    LengthCase{"ThreeBytes", bytesOf({0x10, 0x27, 0x00}), 0u},
-                    LengthCase{"Empty", QByteArray(), 0u},
-                    LengthCase{"HighBitSet", bytesOf({0x00, 0x00, 0x00, 0x80}), 0x80000000u},
-                    LengthCase{"AllOnes", bytesOf({0xff, 0xff, 0xff, 0xff}), 0xffffffffu},
-                    LengthCase{"ExtraBytesIgnored", bytesOf({0x01, 0x02, 0x03, 0x04, 0x05}), 0x04030201u}),
-    caseName<LengthCase>);
+    // checkVesk reports a mismatch.
+    EXPECT_FALSE(model.checkVesk("Vesk"));
+    for (const QByteArray& other :
+         {QByteArray("Vesx"), QByteArray("Ves"), QByteArray(), QByteArray("VeskV"), QByteArray("Vesk\0", 5)})
+        EXPECT_TRUE(model.checkVesk(other)) << other.toHex().constData();
 
-struct MagicCase
-{
-    const char* name;
-    QByteArray bytes;
-    bool mismatch;
-};
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const MagicCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class CheckVeskTest : public testing::TestWithParam<MagicCase>
-{
-};
-
-TEST_P(CheckVeskTest, TrueUnlessExactlyVesk)
-{
-    UpgradeViewModel model;
-    EXPECT_EQ(model.checkVesk(GetParam().bytes), GetParam().mismatch);
-}
-
-INSTANTIATE_TEST_SUITE_P(Magics, CheckVeskTest,
-                         testing::Values(MagicCase{"Vesk", QByteArray("Vesk"), false},
-                                         MagicCase{"LastLetterDiffers", QByteArray("Vesx"), true},
-                                         MagicCase{"FirstThreeBytes", QByteArray("Ves"), true},
-                                         MagicCase{"Empty", QByteArray(), true},
-                                         MagicCase{"Longer", QByteArray("VeskV"), true},
-                                         MagicCase{"TrailingNul", QByteArray("Vesk\0", 5), true}),
-                         caseName<MagicCase>);
-
-// ---- decodeJson -----------------------------------------------------------------
-
-TEST(DecodeJsonTest, SizesAreDecimalStringsAndNumbersCountAsZero)
-{
-    UpgradeViewModel model;
-    CheckPacket strings;
-    model.decodeJson(
-        R"({"md5":"abc","systemImages":[{"type":"a","size":"1024"},{"type":"b","size":"2048"}]})", strings);
-    EXPECT_EQ(strings.systemImages, (std::vector<uint32_t>{1024, 2048}));
-    EXPECT_EQ(strings.md5, QStringLiteral("abc"));
-
-    CheckPacket number;
-    model.decodeJson(R"({"systemImages":[{"size":1024},{"size":"2048"},{"size":"12a"},{}]})", number);
-    EXPECT_EQ(number.systemImages, (std::vector<uint32_t>{0, 2048, 0, 0}));
-}
-
-TEST(DecodeJsonTest, InvalidDocumentLeavesPacketUntouched)
-{
-    UpgradeViewModel model;
-    CheckPacket packet{{7}, QStringLiteral("earlier")};
-    for (const char* text : {"not json", "", "{\"md5\":\"x\"", "\"md5\""}) {
-        model.decodeJson(QString::fromLatin1(text), packet);
-        EXPECT_EQ(packet.systemImages, std::vector<uint32_t>{7}) << text;
-        EXPECT_EQ(packet.md5, QStringLiteral("earlier")) << text;
-    }
-}
-
-TEST(DecodeJsonTest, DocumentWithoutMd5ClearsItAndSizesAppend)
-{
-    UpgradeViewModel model;
-    CheckPacket packet{{7}, QStringLiteral("earlier")};
-    model.decodeJson(R"({"systemImages":[{"size":"9"}]})", packet);
-    EXPECT_EQ(packet.systemImages, (std::vector<uint32_t>{7, 9}));
-    EXPECT_TRUE(packet.md5.isEmpty());
-
-    // A top-level array is a document with an empty object.
-    packet.md5 = QStringLiteral("again");
-    model.decodeJson(R"([{"md5":"x"}])", packet);
-    EXPECT_EQ(packet.systemImages.size(), 2u);
-    EXPECT_TRUE(packet.md5.isEmpty());
-
-    // A non-string md5 reads as empty text.
-    packet.md5 = QStringLiteral("again");
-    model.decodeJson(R"({"md5":5})", packet);
-    EXPECT_TRUE(packet.md5.isEmpty());
-}
-
-// ---- calmd5 -----------------------------------------------------------------------
-
-TEST(CalMd5Test, DigestOfConcatenationInLowerCase)
-{
-    UpgradeViewModel model;
+    // calmd5 digests the parts as one text, in lower case.
     EXPECT_EQ(model.calmd5({}), QStringLiteral("d41d8cd98f00b204e9800998ecf8427e"));
     EXPECT_EQ(model.calmd5({"a", "", "bc"}), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
 }
 
-// ---- bounded reads ----------------------------------------------------------------
+// Every text starts from a packet that already holds one size and a digest.
+TEST(DecodeJsonTest, SizesAppendAndMd5IsReplaced)
+{
+    struct Case
+    {
+        const char* json;
+        std::vector<uint32_t> sizes;
+        const char* md5;
+    };
+    const Case cases[] = {
+        {R"({"md5":"abc","systemImages":[{"type":"a","size":"1024"},{"type":"b","size":"2048"}]})",
+         {7, 1024, 2048},
+         "abc"},
+        // Sizes are decimal strings; anything else counts as zero.
+        {R"({"systemImages":[{"size":1024},{"size":"2048"},{"size":"12a"},{}]})", {7, 0, 2048, 0, 0}, ""},
+        // A top-level array is a document with an empty object.
+        {R"([{"md5":"x"}])", {7}, ""},
+        {R"({"md5":5})", {7}, ""},
+        // Text that is not a JSON document leaves the packet as it was.
+        {"not json", {7}, "earlier"},
+        {"", {7}, "earlier"},
+        {R"({"md5":"x")", {7}, "earlier"},
+        {R"("md5")", {7}, "earlier"},
+    };
+    UpgradeViewModel model;
+    for (const Case& c : cases) {
+        CheckPacket packet{{7}, QStringLiteral("earlier")};
+        model.decodeJson(QString::fromLatin1(c.json), packet);
+        EXPECT_EQ(packet.systemImages, c.sizes) << c.json;
+        EXPECT_EQ(packet.md5, QLatin1String(c.md5)) << c.json;
+    }
+}
 
 // A device that remembers the largest read the caller asked it for.
 class RecordingDevice : public QBuffer
 {
 public:
-    explicit RecordingDevice(QByteArray* bytes)
-        : QBuffer(bytes)
-    {
-    }
+    using QBuffer::QBuffer;
     qint64 largestRequest = 0;
 
 protected:
@@ -184,8 +92,7 @@ TEST(ReadBoundedTest, NeverAsksForMoreThanRemains)
     RecordingDevice device(&content);
     ASSERT_TRUE(device.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
     device.seek(1000);
-    const QByteArray read = Upgrade::Package::readBounded(device, 0x7fffffff);
-    EXPECT_EQ(read.size(), 24);
+    EXPECT_EQ(Upgrade::Package::readBounded(device, 0x7fffffff).size(), 24);
     EXPECT_LE(device.largestRequest, 24);
     EXPECT_TRUE(Upgrade::Package::readBounded(device, 100).isEmpty());
     EXPECT_TRUE(Upgrade::Package::readBounded(device, -5).isEmpty());
@@ -193,125 +100,81 @@ TEST(ReadBoundedTest, NeverAsksForMoreThanRemains)
 
 // ---- getUpgradeInfo -------------------------------------------------------------
 
-class GetUpgradeInfoTest : public testing::Test
+const char DecodeFailed[] = "upgrade file is invalid, head json decode failed. error at line :";
+
+struct InfoCase : testing_support::NamedCase
 {
-protected:
-    // A package whose first eight bytes are replaced by `prefix`.
-    QString packageWithPrefix(const QByteArray& prefix)
-    {
-        const QByteArray good = fixture.bytes(PackageFixture::package({16}));
-        return fixture.writeBytes(PackageFixture::patched(good, 0, prefix));
-    }
-
-    void expectOneWarning(const QString& prefix)
-    {
-        ASSERT_EQ(log.lines().size(), 1u);
-        const testing_support::LogLine& line = log.lines().front();
-        EXPECT_EQ(line.type, QtWarningMsg);
-        EXPECT_TRUE(line.message.startsWith(prefix)) << line.message.toStdString();
-        EXPECT_TRUE(line.file.endsWith(QLatin1String("upgradeviewmodel.cpp"))) << line.file.toStdString();
-        EXPECT_EQ(line.function, QLatin1String(GetUpgradeInfoSignature));
-        EXPECT_EQ(line.category, QLatin1String("default"));
-    }
-
-    PackageFixture fixture;
-    LogCapture log;
-    UpgradeViewModel model;
+    PackageFixture::Recipe recipe; // no image sizes: no file at all
+    const char* warning; // the one line logged; DecodeFailed is followed by the decoder's error
+    int modelId;
+    const char* magic;
 };
 
-TEST_F(GetUpgradeInfoTest, MissingFileGivesDefaultRecord)
+class GetUpgradeInfoTest : public testing::TestWithParam<InfoCase>
 {
-    log.clear();
-    const auto info = model.getUpgradeInfo(fixture.path("absent.bin"));
-    EXPECT_EQ(info.modelID, 0);
-    EXPECT_TRUE(info.name.empty());
-    expectOneWarning(QStringLiteral("open upgrade file fail."));
-    EXPECT_EQ(log.lines().front().message, QStringLiteral("open upgrade file fail."));
-}
+};
 
-TEST_F(GetUpgradeInfoTest, NegativeHeaderLengthIsRejected)
+TEST_P(GetUpgradeInfoTest, ReadsTheHeaderOrWarnsOnce)
 {
-    const QString path = packageWithPrefix(bytesOf({'V', 'e', 's', 'k', 0xff, 0xff, 0xff, 0xff}));
-    log.clear();
+    const InfoCase& c = GetParam();
+    PackageFixture fixture;
+    const QString path = c.recipe.sizes.empty() ? fixture.path("absent.bin") : fixture.build(c.recipe);
+    UpgradeViewModel model;
+    LogCapture log;
     const auto info = model.getUpgradeInfo(path);
-    EXPECT_EQ(info.modelID, 0);
-    expectOneWarning(QStringLiteral("Proj file is invalid"));
-    EXPECT_EQ(log.lines().front().message,
-              QStringLiteral("Proj file is invalid, header data len is empty, read header data len is  -1"));
-}
 
-TEST_F(GetUpgradeInfoTest, UndecodableHeadersReportTheDecoderError)
-{
-    struct Case
-    {
-        const char* name;
-        QByteArray file;
-    };
-    const Case cases[] = {
-        {"ZeroLength", bytesOf({'V', 'e', 's', 'k', 0, 0, 0, 0})},
-        {"NotJson", QByteArray("Vesk\x08\0\0\0not json", 16)},
-        {"ShortLengthField", QByteArray("Vesk\x08\0", 6)},
-        {"LengthBeyondFile", QByteArray("Vesk\xf0\0\0\x10{", 9)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString path = fixture.writeBytes(c.file, QString::fromLatin1(c.name));
-        log.clear();
-        const auto info = model.getUpgradeInfo(path);
-        expectOneWarning(QStringLiteral("upgrade file is invalid, head json decode failed. error at line :"));
-        EXPECT_TRUE(info.name.empty());
-        EXPECT_EQ(info.modelID, 0);
+    EXPECT_EQ(info.modelID, c.modelId);
+    // The name is the file's magic, whatever the header says ("LCD").
+    EXPECT_EQ(info.name, c.magic);
+    if (!*c.warning) {
+        EXPECT_TRUE(log.lines().empty());
+        EXPECT_EQ(info.dataVersion, "1.2.3");
+        EXPECT_EQ(info.mainVersion, "2.0.0");
+        return;
     }
+    ASSERT_EQ(log.lines().size(), 1u);
+    const testing_support::LogLine& line = log.lines().front();
+    if (c.warning == DecodeFailed)
+        EXPECT_TRUE(line.message.startsWith(QLatin1String(c.warning))) << line.message.toStdString();
+    else
+        EXPECT_EQ(line.message, QLatin1String(c.warning));
+    EXPECT_EQ(line.type, QtWarningMsg);
+    EXPECT_TRUE(line.file.endsWith(QLatin1String("upgradeviewmodel.cpp"))) << line.file.toStdString();
+    EXPECT_EQ(
+        line.function,
+        QLatin1String(
+            "LCD::ProtoModel::Device::s_UpgradeInfo Upgrade::UpgradeViewModel::getUpgradeInfo(QString)"));
+    EXPECT_EQ(line.category, QLatin1String("default"));
 }
 
-TEST_F(GetUpgradeInfoTest, HugeHeaderLengthReadsOnlyWhatTheFileHolds)
+// Replaces the whole file.
+PackageFixture::Damage file(const QByteArray& bytes)
 {
-#ifdef UPGRADE_TEST_ASAN
-    GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
-#else
-    // 2 GiB - 1 claimed by a 1 KiB file.
-    QByteArray file = bytesOf({'V', 'e', 's', 'k', 0xff, 0xff, 0xff, 0x7f});
-    file.append(QByteArray(1016, ' '));
-    const QString path = fixture.writeBytes(file);
-    EXPECT_EXIT(
-        {
-            limitAddressSpace(256);
-            UpgradeViewModel bounded;
-            bounded.getUpgradeInfo(path);
-            std::exit(0);
-        },
-        testing::ExitedWithCode(0), "");
-#endif
+    return [bytes](QByteArray) { return bytes; };
 }
 
-TEST_F(GetUpgradeInfoTest, DecodedHeaderTakesNameFromMagic)
-{
-    const QString path = fixture.write(PackageFixture::package({16}));
-    log.clear();
-    const auto info = model.getUpgradeInfo(path);
-    EXPECT_EQ(info.modelID, 29974);
-    EXPECT_EQ(info.dataVersion, "1.2.3");
-    EXPECT_EQ(info.mainVersion, "2.0.0");
-    EXPECT_EQ(info.name, "Vesk"); // the header says "LCD"
-    EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(GetUpgradeInfoTest, ForeignMagicEndsUpInName)
-{
-    const QByteArray good = fixture.bytes(PackageFixture::package({16}));
-    const QString path = fixture.writeBytes(PackageFixture::patched(good, 0, "Vesq"));
-    const auto info = model.getUpgradeInfo(path);
-    EXPECT_EQ(info.modelID, 29974);
-    EXPECT_EQ(info.name, "Vesq");
-}
-
-TEST_F(GetUpgradeInfoTest, NulByteEndsTheHeaderText)
-{
-    Upgrade::PackageContents contents = PackageFixture::package({16});
-    contents.header.append('\0');
-    contents.header.append("garbage");
-    const auto info = model.getUpgradeInfo(fixture.write(contents));
-    EXPECT_EQ(info.modelID, 29974);
-}
+using F = PackageFixture;
+INSTANTIATE_TEST_SUITE_P(
+    Files, GetUpgradeInfoTest,
+    testing::Values(
+        InfoCase{"Decoded", {{16}}, "", 29974, "Vesk"},
+        InfoCase{"ForeignMagic", {{16}, {}, F::patched(0, "Vesq")}, "", 29974, "Vesq"},
+        InfoCase{"NulEndsTheHeader",
+                 {{16}, [](Upgrade::PackageContents& c) { c.header += QByteArray("\0junk", 5); }},
+                 "",
+                 29974,
+                 "Vesk"},
+        InfoCase{"MissingFile", {}, "open upgrade file fail.", 0, ""},
+        InfoCase{"NegativeHeaderLength",
+                 {{16}, {}, F::patched(4, "\xff\xff\xff\xff")},
+                 "Proj file is invalid, header data len is empty, read header data len is  -1",
+                 0,
+                 ""},
+        InfoCase{"ZeroLength", {{16}, {}, F::patched(4, QByteArray(4, '\0'))}, DecodeFailed, 0, ""},
+        InfoCase{"NotJson", {{1}, {}, file(QByteArray("Vesk\x08\0\0\0not json", 16))}, DecodeFailed, 0, ""},
+        InfoCase{"ShortLengthField", {{1}, {}, file(QByteArray("Vesk\x08\0", 6))}, DecodeFailed, 0, ""},
+        InfoCase{
+            "LengthBeyondFile", {{1}, {}, file(QByteArray("Vesk\xf0\0\0\x10{", 9))}, DecodeFailed, 0, ""}),
+    testing_support::caseName<InfoCase>);
 
 } // namespace

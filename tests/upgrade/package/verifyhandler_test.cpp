@@ -3,8 +3,8 @@
 // Its answers through a host are covered by verifyflow_test.
 
 #include "host/imessage.h"
-#include "packagefixture.h"
 #include "testing/logcapture.h"
+#include "testing/namedcase.h"
 #include "upgrade/upgradeids.h"
 #include "upgrade/upgradeviewmodel.h"
 
@@ -21,29 +21,17 @@ using Upgrade::UpgradeViewModel;
 
 namespace {
 
-template <typename Case>
-std::string caseName(const testing::TestParamInfo<Case>& param)
-{
-    return param.param.name;
-}
-
-const char GetUpgradeMD5Signature[]
-    = "krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeMD5(const krt::IMessage*)";
-
-// A delivered event whose payload is exactly `size` bytes of its own heap
-// block, so a read past the payload is caught by the address sanitizer.
+// A delivered request whose payload is exactly `declaredSize` bytes of its
+// own heap block; a null payload gives a null data pointer.
 class PayloadMessage : public krt::IMessage
 {
 public:
-    PayloadMessage(const QByteArray& bytes, int declaredSize)
-        : bytes(new char[static_cast<size_t>(qMax(bytes.size(), 1))])
+    PayloadMessage(const QByteArray& payload, int declaredSize)
+        : bytes(payload.isNull() ? nullptr : new char[size_t(qMax(payload.size(), 1))])
         , declared(declaredSize)
     {
-        std::memcpy(this->bytes.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
-    }
-    explicit PayloadMessage(const QByteArray& bytes)
-        : PayloadMessage(bytes, bytes.size())
-    {
+        if (bytes)
+            std::memcpy(bytes.get(), payload.constData(), size_t(payload.size()));
     }
 
     int type() const override { return krt::MessageTypeEvent; }
@@ -56,88 +44,38 @@ private:
     int declared;
 };
 
-class NullPayloadMessage : public krt::IMessage
+void expectHandlerLine(const LogLine& line, QtMsgType type, const QString& message)
 {
-public:
-    int type() const override { return krt::MessageTypeEvent; }
-    int id() const override { return Upgrade::MsgGetUpgradeMD5; }
-    int size() const override { return 0; }
-    const void* data() const override { return nullptr; }
-};
-
-QByteArray terminated(const QString& path)
-{
-    return path.toUtf8() + '\0';
+    EXPECT_EQ(line.type, type);
+    EXPECT_EQ(line.message, message);
+    EXPECT_TRUE(line.file.endsWith(QLatin1String("upgradeviewmodel.cpp")));
+    EXPECT_EQ(line.function,
+              QLatin1String("krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeMD5(const krt::IMessage*)"));
+    EXPECT_EQ(line.category, QLatin1String("default"));
 }
 
-QString quotedPath(const QByteArray& path)
+TEST(VerifyHandlerTest, RequestWithoutPayloadOnlyWarns)
 {
-    QString text;
-    {
-        QDebug(&text) << "filePath :" << QString::fromUtf8(path);
-    }
-    return text.trimmed();
-}
-
-class VerifyHandlerTest : public testing::Test
-{
-protected:
-    void expectHandlerContext(const LogLine& line)
-    {
-        EXPECT_TRUE(line.file.endsWith(QLatin1String("upgradeviewmodel.cpp")));
-        EXPECT_EQ(line.function, QLatin1String(GetUpgradeMD5Signature));
-        EXPECT_EQ(line.category, QLatin1String("default"));
-    }
-
-    PackageFixture fixture;
+    PayloadMessage empty(QByteArray(), 0);
     LogCapture log;
     UpgradeViewModel model;
-};
-
-TEST_F(VerifyHandlerTest, LogsThePathQuotedInItsOwnContext)
-{
-    const QString path = fixture.write(PackageFixture::package({10}), QStringLiteral("pkg \"quoted\".bin"));
-    PayloadMessage message(terminated(path));
-    log.clear();
-    model.getUpgradeMD5(&message);
-
-    ASSERT_FALSE(log.lines().empty());
-    const LogLine& first = log.lines().front();
-    EXPECT_EQ(first.type, QtDebugMsg);
-    EXPECT_EQ(first.message, quotedPath(path.toUtf8()));
-    expectHandlerContext(first);
-}
-
-TEST_F(VerifyHandlerTest, RequestWithoutPayloadPostsNothing)
-{
-    NullPayloadMessage empty;
     log.clear();
     EXPECT_EQ(model.getUpgradeMD5(nullptr), nullptr);
     EXPECT_EQ(model.getUpgradeMD5(&empty), nullptr);
 
     ASSERT_EQ(log.lines().size(), 2u);
-    for (const LogLine& line : log.lines()) {
-        EXPECT_EQ(line.type, QtWarningMsg);
-        EXPECT_EQ(line.message, QStringLiteral("resp does not matches."));
-        expectHandlerContext(line);
-    }
+    for (const LogLine& line : log.lines())
+        expectHandlerLine(line, QtWarningMsg, QStringLiteral("resp does not matches."));
 }
 
-struct PayloadCase
+struct PayloadCase : testing_support::NamedCase
 {
-    const char* name;
     QByteArray payload;
     int declaredSize; // what the message reports as its size
     QByteArray expectedPath;
 };
 
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const PayloadCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class PathPayloadTest : public VerifyHandlerTest, public testing::WithParamInterface<PayloadCase>
+class PathPayloadTest : public testing::TestWithParam<PayloadCase>
 {
 };
 
@@ -145,13 +83,17 @@ TEST_P(PathPayloadTest, CopiesAtMost127BytesUpToTheFirstNul)
 {
     const PayloadCase& c = GetParam();
     PayloadMessage message(c.payload, c.declaredSize);
+    LogCapture log;
+    UpgradeViewModel model;
     log.clear();
     model.getUpgradeMD5(&message);
 
-    const std::vector<LogLine> lines = log.matching(QStringLiteral("filePath :"));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].message, quotedPath(c.expectedPath));
-    expectHandlerContext(lines[0]);
+    // Logged first, quoted as Qt quotes text.
+    QString quoted;
+    QDebug(&quoted) << "filePath :" << QString::fromUtf8(c.expectedPath);
+    ASSERT_FALSE(log.lines().empty());
+    expectHandlerLine(log.lines().front(), QtDebugMsg, quoted.trimmed());
+    EXPECT_EQ(log.count(QStringLiteral("filePath :")), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -161,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
                     PayloadCase{"StopsAtFirstNul", QByteArray("/a\0/b", 6), 6, QByteArray("/a")},
                     PayloadCase{"SizeShorterThanText", QByteArray("/abcdef\0", 8), 3, QByteArray("/ab")},
                     PayloadCase{"NegativeSize", QByteArray("/abc\0", 5), -4, QByteArray()},
-                    PayloadCase{"EmptyText", QByteArray("\0", 1), 1, QByteArray()}),
-    caseName<PayloadCase>);
+                    PayloadCase{"EmptyText", QByteArray("\0", 1), 1, QByteArray()},
+                    PayloadCase{"QuotesAndBlanks", QByteArray("/pkg \"q\".bin\0", 13), 13, "/pkg \"q\".bin"}),
+    testing_support::caseName<PayloadCase>);
 
 } // namespace

@@ -1,17 +1,21 @@
+// Read-ahead hints in the verification walk change nothing a caller, the log
+// or the kernel's read counters can see.
+
+#include "packagefixture.h"
 #include "testing/logcapture.h"
-#include "packagewriter.h"
+#include "testing/namedcase.h"
+#include "testing/qtprint.h"
 #include "upgrade/packagecheck.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -20,13 +24,13 @@ using Upgrade::Package::VerifyResult;
 
 // Bytes and read calls the calling thread has made so far, as the kernel
 // counts them; hints do not count, reads do. The thread's own counters leave
-// out the shell that drops the page cache. They include the read of the
-// counters themselves, which the result leaves out.
+// out the shell that drops the page cache. The read of the counters counts
+// too, so its own bytes and calls come with the result.
 struct ReadCounters
 {
     long long bytes = -1;
     long long calls = -1;
-    long long ownBytes = 0; // of the read of the counters
+    long long ownBytes = 0;
     long long ownCalls = 0;
 };
 
@@ -38,40 +42,23 @@ ReadCounters readCounters()
         return counters;
     char text[4096];
     size_t length = 0;
-    long long calls = 0;
     ssize_t n;
     while ((n = read(fd, text + length, sizeof text - 1 - length)) > 0) {
         length += size_t(n);
-        ++calls;
+        ++counters.ownCalls;
     }
-    ++calls;
+    ++counters.ownCalls; // the read that found the end
     close(fd);
     text[length] = '\0';
-    long long rchar = -1;
-    long long syscr = -1;
-    if (const char* at = std::strstr(text, "rchar:"))
-        rchar = std::atoll(at + 6);
-    if (const char* at = std::strstr(text, "syscr:"))
-        syscr = std::atoll(at + 6);
-    if (rchar < 0 || syscr < 0)
-        return counters;
-    // The values were taken before this read's own bytes and calls counted.
-    counters.bytes = rchar;
-    counters.calls = syscr;
-    counters.ownBytes = (long long)length;
-    counters.ownCalls = calls;
-    return counters;
-}
-
-QByteArray imageData(int size, int seed)
-{
-    QByteArray data(size, '\0');
-    quint32 state = 2166136261u ^ quint32(seed);
-    for (int i = 0; i < size; ++i) {
-        state = state * 1664525u + 1013904223u;
-        data[i] = char(state >> 24);
+    const char* rchar = std::strstr(text, "rchar:");
+    const char* syscr = std::strstr(text, "syscr:");
+    if (rchar && syscr) {
+        // Taken before this read's own bytes and calls counted.
+        counters.bytes = std::atoll(rchar + 6);
+        counters.calls = std::atoll(syscr + 6);
+        counters.ownBytes = (long long)length;
     }
-    return data;
+    return counters;
 }
 
 struct Walk
@@ -105,94 +92,66 @@ Walk walk(const QString& path, bool readAhead)
     return w;
 }
 
-class ReadAheadTest : public ::testing::Test
+struct WalkCase : testing_support::NamedCase
 {
-protected:
-    QString write(const Upgrade::PackageContents& contents)
-    {
-        const QString path = dir.filePath(QStringLiteral("pkg.bin"));
-        Upgrade::PackageWriter writer;
-        EXPECT_TRUE(writer.write(contents, path)) << writer.errorString().toStdString();
-        return path;
-    }
-
-    static Upgrade::PackageContents package(const std::vector<int>& sizes)
-    {
-        Upgrade::PackageContents contents;
-        contents.header = Upgrade::PackageWriter::headerJson({});
-        int seed = 0;
-        for (int size : sizes) {
-            Upgrade::PackageImage image;
-            image.data = imageData(size, ++seed);
-            contents.images.push_back(image);
-        }
-        return contents;
-    }
-
-    // Both walks must agree on everything a caller or the log can see, and
-    // on the bytes and read calls that reach the kernel.
-    static void expectSameWalk(const QString& path, VerifyResult::Outcome outcome)
-    {
-        const Walk plain = walk(path, false);
-        const Walk hinted = walk(path, true);
-        EXPECT_EQ(plain.result.outcome, outcome);
-        EXPECT_EQ(hinted.result.outcome, plain.result.outcome);
-        EXPECT_EQ(hinted.result.image, plain.result.image);
-        EXPECT_EQ(hinted.result.chunks, plain.result.chunks);
-        EXPECT_EQ(hinted.result.expected, plain.result.expected);
-        EXPECT_EQ(hinted.result.computed, plain.result.computed);
-        EXPECT_EQ(hinted.result.remaining, plain.result.remaining);
-        ASSERT_EQ(hinted.log.size(), plain.log.size());
-        for (size_t i = 0; i < plain.log.size(); ++i) {
-            EXPECT_EQ(hinted.log[i].type, plain.log[i].type) << "line " << i;
-            EXPECT_EQ(hinted.log[i].message, plain.log[i].message) << "line " << i;
-            EXPECT_EQ(hinted.log[i].function, plain.log[i].function) << "line " << i;
-        }
-        if (plain.read.bytes >= 0) {
-            EXPECT_EQ(hinted.read.bytes, plain.read.bytes);
-            EXPECT_EQ(hinted.read.calls, plain.read.calls);
-        }
-    }
-
-    QTemporaryDir dir;
+    PackageFixture::Recipe recipe;
+    VerifyResult::Outcome outcome;
+    int chunks;
+    int drops;
 };
 
-// Twelve chunks and a page-cache drop, which comes before the chunk's hint;
-// a second image follows with a short last chunk.
-TEST_F(ReadAheadTest, SameReadsLogAndOutcomeAcrossADrop)
+class ReadAheadTest : public testing::TestWithParam<WalkCase>
 {
-    const QString path = write(package({12 * Chunk, 2 * Chunk + 3}));
-    expectSameWalk(path, VerifyResult::Verified);
+};
+
+// All a caller, the log or the kernel's read counters see of a walk.
+auto seen(const Walk& w)
+{
+    std::vector<QString> lines;
+    for (const testing_support::LogLine& line : w.log)
+        lines.push_back(QStringLiteral("%1 %2: %3").arg(line.type).arg(line.function, line.message));
+    const VerifyResult& r = w.result;
+    return std::make_tuple(r.outcome, r.image, r.chunks, r.expected, r.computed, r.remaining, lines,
+                           w.read.bytes, w.read.calls);
+}
+
+TEST_P(ReadAheadTest, SameReadsLogAndOutcomeAsThePlainWalk)
+{
+    const WalkCase& c = GetParam();
+    PackageFixture fixture;
+    const QString path = fixture.build(c.recipe);
+    const Walk plain = walk(path, false);
     const Walk hinted = walk(path, true);
-    EXPECT_EQ(hinted.result.chunks, 12 + 3);
-    int drops = 0;
-    for (const auto& line : hinted.log)
-        drops += line.message.contains(QLatin1String("sync command"), Qt::CaseInsensitive) ? 1 : 0;
-    EXPECT_EQ(drops, 1);
+
+    EXPECT_EQ(seen(hinted), seen(plain));
+    EXPECT_EQ(plain.result.outcome, c.outcome);
+    EXPECT_EQ(plain.result.chunks, c.chunks);
+    const auto drops
+        = std::count_if(plain.log.begin(), plain.log.end(), [](const testing_support::LogLine& line) {
+              return line.message.contains(QLatin1String("sync command"), Qt::CaseInsensitive);
+          });
+    EXPECT_EQ(drops, c.drops);
 }
 
-TEST_F(ReadAheadTest, SameFailureForAChangedByteInTheSecondImage)
-{
-    Upgrade::PackageContents contents = package({Chunk + 100, 3 * Chunk});
-    QByteArray& data = contents.images[1].data;
-    contents.images[1].subHeader = Upgrade::PackageWriter::subHeaderJson(Upgrade::PackageWriter::md5Hex(data));
-    data[Chunk + Chunk / 2] = char(data[Chunk + Chunk / 2] ^ 0x01);
-    expectSameWalk(write(contents), VerifyResult::DigestMismatch);
-}
-
-// Hints reach past the end of a short file; the walk still ends where the
-// data does.
-TEST_F(ReadAheadTest, SameFailureForATruncatedImage)
-{
-    const QString path = write(package({3 * Chunk - 5}));
-    QFile file(path);
-    ASSERT_TRUE(file.resize(file.size() - Chunk - 7));
-    expectSameWalk(path, VerifyResult::DigestMismatch);
-}
-
-TEST_F(ReadAheadTest, ZeroLengthImageNeedsNoHint)
-{
-    expectSameWalk(write(package({0, Chunk})), VerifyResult::Verified);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Packages, ReadAheadTest,
+    testing::Values(
+        // Twelve chunks and a page-cache drop, which comes before the chunk's
+        // hint; a second image follows with a short last chunk.
+        WalkCase{"AcrossADrop", {{12 * Chunk, 2 * Chunk + 3}}, VerifyResult::Verified, 15, 1},
+        WalkCase{"ChangedByteInTheSecondImage",
+                 {{Chunk + 100, 3 * Chunk}, PackageFixture::changeDataByte(1, Chunk + Chunk / 2)},
+                 VerifyResult::DigestMismatch,
+                 5,
+                 0},
+        // Hints reach past the end of a short file; the walk still ends where
+        // the data does.
+        WalkCase{"TruncatedImage",
+                 {{3 * Chunk - 5}, {}, PackageFixture::truncated(Chunk + 7)},
+                 VerifyResult::DigestMismatch,
+                 2,
+                 0},
+        WalkCase{"ZeroLengthImage", {{0, Chunk}}, VerifyResult::Verified, 1, 0}),
+    testing_support::caseName<WalkCase>);
 
 } // namespace
