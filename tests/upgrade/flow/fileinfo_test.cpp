@@ -7,52 +7,39 @@
 
 namespace {
 
-using flow_testing::headerJson;
+using flow_testing::fileInfoReply;
 using testing_support::LogCapture;
 using testing_support::sameBytes;
 
-std::vector<std::string> queryLines(const QByteArray& path)
-{
-    return {"command 0xfc000029 uistandin>upgradeviewmodel " + std::to_string(path.size() + 1),
-            "reply 0xfc000029 upgradeviewmodel>uistandin 2"};
-}
-
-// Package fits the device (magic "Vesk" and model 29974); package is a downgrade.
-QByteArray flags(bool matched, bool downGrade)
-{
-    return QByteArray(1, char(matched)) + char(downGrade);
-}
-
 using FileInfoTest = flow_testing::FlowFixture;
 
+// The data version decides the downgrade (its rules have their own tests).
 TEST_F(FileInfoTest, RepliesTypeAndDowngrade)
 {
-    const QByteArray Vesk = "Vesk";
+    const auto header = [](int model, const QByteArray& mainVersion, const QByteArray& dataVersion,
+                           const QByteArray& name = "Vesk") {
+        return flow_testing::headerJson(name, model, mainVersion, dataVersion);
+    };
     const struct
     {
         const char* name;
-        QByteArray magic;
+        QByteArray magic;       // empty: no file at all
         QByteArray header;
         std::string device;     // firmware version the device reports
         QByteArray reply;
     } cases[] = {
-        {"MissingFile", "", "", "2.0", flags(0, 0)},
-        {"DeviceVersionUnknown", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.0"), "", flags(1, 0)},
-        {"Equal", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.0"), "1.2.0", flags(1, 0)},
-        {"Older", Vesk, headerJson("Vesk", 29974, "1.0", "1.2.9"), "1.3.0", flags(1, 1)},
-        // 1210 > 130: digits, not parts, are compared.
-        {"DigitsConcatenated", Vesk, headerJson("Vesk", 29974, "1.0", "1.3.0"), "1.2.10", flags(1, 1)},
-        // The main version never decides.
-        {"MainVersionIgnored", Vesk, headerJson("Vesk", 29974, "9.9.9", "1.0"), "2.0", flags(1, 1)},
+        {"MissingFile", "", "", "2.0", fileInfoReply(0, 0)},
+        {"Older", "Vesk", header(29974, "1.0", "1.2.9"), "1.3.0", fileInfoReply(1, 1)},
+        {"MainVersionIgnored", "Vesk", header(29974, "9.9.9", "1.0"), "2.0", fileInfoReply(1, 1)},
         // The file's magic stands in for the header's own name.
-        {"HeaderNameIgnored", Vesk, headerJson("Other", 29974, "1.0", "1.2.0"), "1.0", flags(1, 0)},
+        {"HeaderNameIgnored", "Vesk", header(29974, "1.0", "1.2.0", "Other"), "1.0", fileInfoReply(1, 0)},
         // Another device type: no match, the downgrade is computed all the same.
-        {"OtherModel", Vesk, headerJson("Vesk", 12345, "1.0", "1.0"), "2.0", flags(0, 1)},
-        {"OtherMagic", "Xesk", headerJson("Vesk", 29974, "1.0", "1.0"), "2.0", flags(0, 1)},
-        {"LowerCaseMagic", "vesk", headerJson("Vesk", 29974, "1.0", "1.0"), "2.0", flags(0, 1)},
+        {"OtherModel", "Vesk", header(12345, "1.0", "1.0"), "2.0", fileInfoReply(0, 1)},
+        {"OtherMagic", "Xesk", header(29974, "1.0", "1.0"), "2.0", fileInfoReply(0, 1)},
+        {"LowerCaseMagic", "vesk", header(29974, "1.0", "1.0"), "2.0", fileInfoReply(0, 1)},
         // No header read: modelID stays 0, nothing is compared.
-        {"NoModel", Vesk, "{\"name\":\"Vesk\",\"dataVersion\":\"1.0\"}", "2.0", flags(0, 0)},
-        {"HeaderNotJson", Vesk, "not json", "2.0", flags(0, 0)},
+        {"NoModel", "Vesk", "{\"name\":\"Vesk\",\"dataVersion\":\"1.0\"}", "2.0", fileInfoReply(0, 0)},
+        {"HeaderNotJson", "Vesk", "not json", "2.0", fileInfoReply(0, 0)},
     };
     flow_testing::PackageFolder folder;
     for (const auto& c : cases) {
@@ -60,12 +47,10 @@ TEST_F(FileInfoTest, RepliesTypeAndDowngrade)
         refreshNodeVersion(c.device);
         const QByteArray path = c.magic.isEmpty() ? folder.missing(c.name)
                                                   : folder.write(c.name, flow_testing::headerPackage(c.magic, c.header));
-
         const std::optional<QByteArray> reply = ui.queryFileInfo(path);
-
         ASSERT_TRUE(reply);
         EXPECT_TRUE(sameBytes(c.reply, *reply));
-        EXPECT_EQ(lines(), queryLines(path));
+        EXPECT_EQ(lines(), flow_testing::fileInfoLines(path));
     }
 }
 

@@ -95,6 +95,17 @@ QByteArray hideBox()
     return isViewModelLine(own.front(), type, message, function);
 }
 
+std::vector<std::string> fileInfoLines(const QByteArray& path)
+{
+    return {"command 0xfc000029 uistandin>upgradeviewmodel " + std::to_string(path.size() + 1),
+            "reply 0xfc000029 upgradeviewmodel>uistandin 2"};
+}
+
+QByteArray fileInfoReply(bool matched, bool downGrade)
+{
+    return QByteArray(1, char(matched)) + char(downGrade);
+}
+
 QByteArray headerJson(const QByteArray& name, int modelId, const QByteArray& mainVersion,
                       const QByteArray& dataVersion)
 {
@@ -135,6 +146,23 @@ QByteArray PackageFolder::write(const QByteArray& name, const QByteArray& bytes)
 QByteArray PackageFolder::missing(const QByteArray& name) const
 {
     return dir.filePath(QString::fromUtf8(name)).toUtf8();
+}
+
+::testing::AssertionResult FlowFixture::boxesAre(const std::vector<QByteArray>& expected) const
+{
+    const std::vector<Standin::TrafficRecord> sent = trafficOf({Upgrade::MsgMessageBox});
+    if (sent.size() != expected.size() || ui.boxes.size() != expected.size()) {
+        return ::testing::AssertionFailure() << sent.size() << " records sent, " << ui.boxes.size()
+                                             << " received, " << expected.size() << " expected";
+    }
+    for (size_t i = 0; i < expected.size(); ++i) {
+        for (const QByteArray& actual : {sent[i].bytes, testing_support::bytesOf(ui.boxes[i])}) {
+            ::testing::AssertionResult same = testing_support::sameBytes(expected[i], actual);
+            if (!same)
+                return same << "\n  in record " << i;
+        }
+    }
+    return ::testing::AssertionSuccess();
 }
 
 void FlowFixture::refreshNodeVersion(const std::string& version)

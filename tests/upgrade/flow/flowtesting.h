@@ -42,6 +42,17 @@ QByteArray hideBox();
 ::testing::AssertionResult onlyViewModelLine(const testing_support::LogCapture& log, QtMsgType type,
                                              const QString& message, const char* function);
 
+// Traffic lines several steps of the flow share.
+inline const std::string ReportLine = "send 0xfc080003 devicestandin>upgradeviewmodel 40/9";
+inline const std::string BoxLine = "send 0xfc02001e upgradeviewmodel>uistandin 812/9";
+inline const std::string NodeQueryLine = "command 0xfc050007 upgradeviewmodel>devicestandin 8";
+inline const std::string VersionQueryLine = "command 0xfc050015 upgradeviewmodel>devicestandin 8";
+// A file-information query for this path and its two-byte reply.
+std::vector<std::string> fileInfoLines(const QByteArray& path);
+// The reply's bytes: the package fits the device (magic "Vesk", model 29974);
+// the package is a downgrade.
+QByteArray fileInfoReply(bool matched, bool downGrade);
+
 QByteArray headerJson(const QByteArray& name, int modelId, const QByteArray& mainVersion,
                       const QByteArray& dataVersion);
 // A package that holds a header only (an empty check block, no images).
@@ -77,6 +88,9 @@ protected:
     // boxes and results received.
     void refreshNodeVersion(const std::string& version);
     std::vector<std::string> lines() const { return testing_support::trafficLines(host.traffic()); }
+    // The records on 0xfc02001e, byte for byte both as sent and as the user
+    // interface received them.
+    ::testing::AssertionResult boxesAre(const std::vector<QByteArray>& expected) const;
 };
 
 } // namespace flow_testing

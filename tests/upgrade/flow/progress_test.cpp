@@ -10,20 +10,13 @@
 
 namespace {
 
-using flow_testing::failedBox;
-using flow_testing::hideBox;
-using flow_testing::succeededBox;
-using flow_testing::updatingBox;
+using namespace flow_testing;
 using testing_support::LogCapture;
-using testing_support::sameBytes;
 using Lines = std::vector<std::string>;
 
-const std::string ReportLine = "send 0xfc080003 devicestandin>upgradeviewmodel 40/9";
-const std::string BoxLine = "send 0xfc02001e upgradeviewmodel>uistandin 812/9";
-const Lines RefreshLines = {"command 0xfc050007 upgradeviewmodel>devicestandin 8",
-                            "command 0xfc050015 upgradeviewmodel>devicestandin 8"};
+const Lines RefreshLines = {NodeQueryLine, VersionQueryLine};
 
-using ProgressTest = flow_testing::FlowFixture;
+using ProgressTest = FlowFixture;
 
 // The reports run one after the other on one plug-in: none remembers the last.
 TEST_F(ProgressTest, EachReportBecomesOneRecord)
@@ -75,14 +68,8 @@ TEST_F(ProgressTest, EachReportBecomesOneRecord)
             expected.insert(expected.end(), RefreshLines.begin(), RefreshLines.end());
         }
         EXPECT_EQ(lines(), expected);
-        const std::vector<Standin::TrafficRecord> boxes = trafficOf({Upgrade::MsgMessageBox});
-        ASSERT_EQ(boxes.size(), c.box ? 1u : 0u);
-        ASSERT_EQ(ui.boxes.size(), boxes.size());
-        if (c.box) {
-            EXPECT_TRUE(sameBytes(*c.box, boxes[0].bytes));
-            EXPECT_TRUE(sameBytes(*c.box, testing_support::bytesOf(ui.boxes[0])));
-        }
-        EXPECT_EQ(flow_testing::nodeVersionOf(loader), c.ends ? "4.0.0" : "1.0");
+        EXPECT_TRUE(boxesAre(c.box ? std::vector<QByteArray>{*c.box} : std::vector<QByteArray>{}));
+        EXPECT_EQ(nodeVersionOf(loader), c.ends ? "4.0.0" : "1.0");
         EXPECT_TRUE(log.lines().empty()) << log.lines().front().message.toStdString();
     }
 }
@@ -101,13 +88,11 @@ TEST_F(ProgressTest, PayloadsOfAnotherSizeAreDroppedSilently)
     device.sendRawProgress(image(41));
     krt::IMessage* empty = host.events()->createMessage(Upgrade::MsgUpgradeProgress, 0, nullptr, "devicestandin");
     host.events()->send(&empty, 9);
-    EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(trafficOf({Upgrade::MsgUpgradeProgress}).size(), host.traffic().size());
     EXPECT_TRUE(log.lines().empty());
 
     device.sendRawProgress(image(40));
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_TRUE(sameBytes(updatingBox(60, 10), testing_support::bytesOf(ui.boxes[0])));
+    EXPECT_TRUE(boxesAre({updatingBox(60, 10)}));
 }
 
 // ---- records handed back by the user interface ------------------------------------
@@ -167,7 +152,7 @@ TEST_F(ProgressTest, ReturnedRecordIsLoggedAndRefreshesOnlyForTheUpgrade)
             expected.insert(expected.end(), RefreshLines.begin(), RefreshLines.end());
         }
         EXPECT_EQ(lines(), expected);
-        EXPECT_TRUE(flow_testing::onlyViewModelLine(log, QtWarningMsg, c.logged, flow_testing::GetDeviceInfoSignature));
+        EXPECT_TRUE(onlyViewModelLine(log, QtWarningMsg, c.logged, GetDeviceInfoSignature));
     }
 }
 

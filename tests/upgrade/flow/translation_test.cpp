@@ -5,51 +5,34 @@
 #include <QCoreApplication>
 #include <QTranslator>
 
-#include <memory>
-
 namespace {
 
-using flow_testing::failedBox;
-using flow_testing::succeededBox;
-using flow_testing::updatingBox;
-using testing_support::sameBytes;
+using namespace flow_testing;
 
-// A translator needs an application object.
-class TranslatedFlow : public flow_testing::FlowFixture
+int argc = 1;
+char programName[] = "flow_test";
+char* argv[] = {programName, nullptr};
+
+class TranslatedFlow : public FlowFixture
 {
 protected:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "flow_test";
-        static char* argv[] = {name, nullptr};
-        application = std::make_unique<QCoreApplication>(argc, argv);
-        flow_testing::FlowFixture::SetUp();
-    }
-
-    void TearDown() override
-    {
-        flow_testing::FlowFixture::TearDown();
-        application.reset();
-    }
-
     // The records of a run, a success and a failure report under a translator.
     void expectBoxesIn(QTranslator& translator, const QByteArray& updating, const QByteArray& succeeded,
                        const QByteArray& failed)
     {
         ASSERT_TRUE(QCoreApplication::installTranslator(&translator));
+        host.clearRecords();
         ui.boxes.clear();
         device.sendProgress(1, 10);
         device.sendProgress(2, 100);
         device.sendProgress(3, 100);
         QCoreApplication::removeTranslator(&translator);
-        ASSERT_EQ(ui.boxes.size(), 3u);
-        EXPECT_TRUE(sameBytes(updatingBox(60, 10, updating), testing_support::bytesOf(ui.boxes[0])));
-        EXPECT_TRUE(sameBytes(succeededBox(100, succeeded), testing_support::bytesOf(ui.boxes[1])));
-        EXPECT_TRUE(sameBytes(failedBox(failed), testing_support::bytesOf(ui.boxes[2])));
+        EXPECT_TRUE(boxesAre({updatingBox(60, 10, updating), succeededBox(100, succeeded), failedBox(failed)}));
     }
 
-    std::unique_ptr<QCoreApplication> application;
+    // A translator needs an application object; made before SetUp loads the
+    // plug-in, gone after TearDown.
+    QCoreApplication application{argc, argv};
 };
 
 TEST_F(TranslatedFlow, GermanTranslationReachesTheRecords)

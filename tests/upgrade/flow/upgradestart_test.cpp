@@ -8,20 +8,18 @@
 namespace {
 
 using Answer = Standin::DeviceStandin::NodeAnswer;
-using flow_testing::hideBox;
-using flow_testing::updatingBox;
-using testing_support::sameBytes;
+using namespace flow_testing;
 using Lines = std::vector<std::string>;
 
 const QByteArray PackagePath = "/media/usb/firmware.vpk";
 
-using UpgradeStart = flow_testing::FlowFixture;
+using UpgradeStart = FlowFixture;
 
 TEST_F(UpgradeStart, SendsTheFixedSequence)
 {
     const std::string Start = "post 0xfc000006 uistandin>upgradeviewmodel 24";
-    const std::string Node = "command 0xfc050007 upgradeviewmodel>devicestandin 8";
-    const std::string Box = "send 0xfc02001e upgradeviewmodel>uistandin 812/9";
+    const std::string& Node = NodeQueryLine;
+    const std::string& Box = BoxLine;
     const std::string Command = "command 0xfc050006 upgradeviewmodel>devicestandin 24";
     const std::string Reply = "reply 0xfc050006 devicestandin>upgradeviewmodel ";
     const std::string Result = "post 0xfc020005 upgradeviewmodel>uistandin 1";
@@ -59,11 +57,7 @@ TEST_F(UpgradeStart, SendsTheFixedSequence)
         ui.start(PackagePath);
 
         EXPECT_EQ(lines(), c.traffic);
-        const std::vector<Standin::TrafficRecord> boxes = trafficOf({Upgrade::MsgMessageBox});
-        ASSERT_EQ(boxes.size(), c.boxes.size());
-        for (size_t i = 0; i < boxes.size(); ++i)
-            EXPECT_TRUE(sameBytes(c.boxes[i], boxes[i].bytes)) << "record " << i;
-        EXPECT_EQ(ui.boxes.size(), c.boxes.size());
+        EXPECT_TRUE(boxesAre(c.boxes));
         EXPECT_EQ(ui.startResults, c.results);
         // The 24-byte payload is the sender's list: one entry for the queried node.
         if (c.node != Answer::ClearSlot) {

@@ -32,58 +32,42 @@ protected:
     Upgrade::UpgradeViewModel model;
 };
 
-// A version counts as the number its digits spell: none, or more than an
-// int holds, count as 0.
-TEST_F(VersionRules, DownGradeComparesTheVersionNumbers)
+// isDownGrade: a version counts as the number its digits spell; none, or
+// more than an int holds, count as 0. isUnallowedDownGrade: digit by digit
+// against the lowest supported version, a larger digit does not settle it, a
+// later smaller one still makes the package too old. Each logs one line.
+TEST_F(VersionRules, CompareVersionsAndLogThem)
 {
+    const QString DownGrade = R"(current device version "%1" upgradeFile version "%2")";
+    const QString Unallowed = R"(support min device version "%1" upgradeFile version "%2")";
     const struct
     {
-        std::string device;
-        std::string package;
-        bool downGrade;
+        bool downGradeRule;     // isDownGrade(b) on device a, else isUnallowedDownGrade(b, a)
+        std::string a;
+        std::string b;
+        bool result;
     } cases[] = {
-        {"1.3.0", "1.2.9", true},   {"1.2.3", "1.2.4", false}, {"1.2.3", "1.2.3", false},
-        {"1.10.0", "1.9.0", true},  {"", "1.0.0", false},      {"1.0", "beta", true},
-        {TenNines, "0.0.1", false}, {"1.0", TenNines, true},   {"V2.0", "2.0", false},
+        {true, "1.3.0", "1.2.9", true},   {true, "1.2.3", "1.2.4", false}, {true, "1.2.3", "1.2.3", false},
+        {true, "1.10.0", "1.9.0", true},  {true, "", "1.0.0", false},      {true, "1.0", "beta", true},
+        {true, TenNines, "0.0.1", false}, {true, "1.0", TenNines, true},   {true, "V2.0", "2.0", false},
         // 1210 > 130 although the package's middle part is higher.
-        {"1.2.10", "1.3.0", true},
+        {true, "1.2.10", "1.3.0", true},
+        {false, "1.2.0", "1.2.3", false}, {false, "1.2.3", "1.2.0", true}, {false, "1.2.0", "2.0.0", true},
+        {false, "1.2.0", "1.2", true},    {false, "1.2.3", "1.2.3.4", false}, {false, "", "1.0", false},
+        {false, "0", "1.0", false},       {false, "1.0", "", true},        {false, "1.0", TenNines, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE("device " + c.device + ", package " + c.package);
-        deviceRuns(c.device);
+        SCOPED_TRACE((c.downGradeRule ? "device " : "minimum ") + c.a + ", package " + c.b);
+        if (c.downGradeRule)
+            deviceRuns(c.a);
         LogCapture log;
-        EXPECT_EQ(model.isDownGrade(c.package), c.downGrade);
+        EXPECT_EQ(c.downGradeRule ? model.isDownGrade(c.b) : model.isUnallowedDownGrade(c.b, c.a), c.result);
         ASSERT_EQ(log.lines().size(), 1u);
         EXPECT_TRUE(isViewModelLine(log.lines()[0], QtInfoMsg,
-                                    QString(R"(current device version "%1" upgradeFile version "%2")")
-                                        .arg(QString::fromStdString(c.device), QString::fromStdString(c.package)),
-                                    flow_testing::IsDownGradeSignature));
-    }
-}
-
-// Digit by digit against the lowest supported version: a larger digit does
-// not settle it, a later smaller one still makes the package too old.
-TEST_F(VersionRules, UnallowedDownGradeComparesDigitByDigit)
-{
-    const struct
-    {
-        std::string version;
-        std::string minimum;
-        bool unallowed;
-    } cases[] = {
-        {"1.2.3", "1.2.0", false}, {"1.2.0", "1.2.3", true}, {"2.0.0", "1.2.0", true},
-        {"1.2", "1.2.0", true},    {"1.2.3.4", "1.2.3", false}, {"1.0", "", false},
-        {"1.0", "0", false},       {"", "1.0", true},        {TenNines, "1.0", true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("version " + c.version + ", minimum " + c.minimum);
-        LogCapture log;
-        EXPECT_EQ(model.isUnallowedDownGrade(c.version, c.minimum), c.unallowed);
-        ASSERT_EQ(log.lines().size(), 1u);
-        EXPECT_TRUE(isViewModelLine(log.lines()[0], QtInfoMsg,
-                                    QString(R"(support min device version "%1" upgradeFile version "%2")")
-                                        .arg(QString::fromStdString(c.minimum), QString::fromStdString(c.version)),
-                                    flow_testing::IsUnallowedDownGradeSignature));
+                                    (c.downGradeRule ? DownGrade : Unallowed)
+                                        .arg(QString::fromStdString(c.a), QString::fromStdString(c.b)),
+                                    c.downGradeRule ? flow_testing::IsDownGradeSignature
+                                                    : flow_testing::IsUnallowedDownGradeSignature));
     }
 }
 
@@ -96,8 +80,6 @@ using NodeVersionRefresh = flow_testing::FlowFixture;
 // the address of a wrapper the device side fills in place.
 TEST_F(NodeVersionRefresh, AsksForTheNodeThenItsVersion)
 {
-    const std::string NodeQuery = "command 0xfc050007 upgradeviewmodel>devicestandin 8";
-    const std::string VersionQuery = "command 0xfc050015 upgradeviewmodel>devicestandin 8";
     const int Finished = Upgrade::MsgUpgradeFinished;
     const int Changed = Upgrade::MsgDeviceInfoChanged;
     const struct
@@ -129,9 +111,9 @@ TEST_F(NodeVersionRefresh, AsksForTheNodeThenItsVersion)
 
         std::vector<std::string> expected = {"post " + testing_support::idText(c.trigger)
                                                  + " uistandin>upgradeviewmodel 3",
-                                             NodeQuery};
+                                             flow_testing::NodeQueryLine};
         if (!c.versionKey.isEmpty())
-            expected.push_back(VersionQuery);
+            expected.push_back(flow_testing::VersionQueryLine);
         EXPECT_EQ(lines(), expected);
         for (const Standin::TrafficRecord& record : trafficOf({Upgrade::MsgQueryNodeList, Upgrade::MsgQueryFirmwareVersion}))
             EXPECT_NE(record.bytes, QByteArray(8, '\0')) << "a wrapper's address, never zero";
