@@ -1,5 +1,6 @@
 #include "testing/logcapture.h"
 #include "testing/scopedhostapi.h"
+#include "testing/traffictext.h"
 #include "watchedhost.h"
 
 #include <gtest/gtest.h>
@@ -161,18 +162,9 @@ TEST_F(MessageHandlerTest, PostAndSendHandTheCreatedEventToTheDispatcher)
     handler.postEvent(0x77, payload.size(), payload.data());
     handler.sendEvent(0x78, 0, nullptr);
 
-    ASSERT_EQ(host.traffic().size(), 2u);
-    const Standin::TrafficRecord& posted = host.traffic()[0];
-    const Standin::TrafficRecord& sent = host.traffic()[1];
-    EXPECT_EQ(posted.route, Standin::Route::Post);
-    EXPECT_EQ(posted.id, 0x77);
-    EXPECT_EQ(posted.bytes.toHex(), payload.toHex());
-    EXPECT_EQ(posted.flags, 0);
-    EXPECT_EQ(sent.route, Standin::Route::Send);
-    EXPECT_EQ(sent.id, 0x78);
-    EXPECT_EQ(sent.size(), 0);
-    EXPECT_EQ(sent.flags, 9) << "send mode";
-    EXPECT_EQ(posted.sender + sent.sender, "sendersender");
+    EXPECT_EQ(testing_support::trafficLines(host.traffic()),
+              (std::vector<std::string>{"post 0x00000077 sender> 812", "send 0x00000078 sender> 0/9"}));
+    EXPECT_EQ(host.traffic()[0].bytes.toHex(), payload.toHex());
 }
 
 // A reply is copied only when its size is the one asked for; the reply slot
@@ -214,11 +206,8 @@ TEST(SendCommand, CopiesOnlyAReplyOfTheAskedSizeAndReleasesReplyThenRequest)
         const QByteArray expected = c.copied ? c.reply->left(c.replySize) + untouched.mid(c.replySize) : untouched;
         EXPECT_EQ(buffer.toHex(), expected.toHex());
         ASSERT_GE(watched.host.traffic().size(), 1u);
-        const Standin::TrafficRecord& command = watched.host.traffic()[0];
-        EXPECT_EQ(command.id, 0x1234);
-        EXPECT_EQ(command.bytes.toHex(), request.toHex());
-        EXPECT_EQ(command.sender, "sender");
-        EXPECT_EQ(command.flags, 0) << "send flags";
+        EXPECT_EQ(testing_support::trafficLine(watched.host.traffic()[0]), "command 0x00001234 sender>responder 24");
+        EXPECT_EQ(watched.host.traffic()[0].bytes.toHex(), request.toHex());
         EXPECT_EQ(watched.replied != nullptr, c.reply.has_value());
         EXPECT_EQ(watched.released, (std::vector<const void*>{watched.replied, watched.sent}));
         expectNothingLeft(watched.host);
