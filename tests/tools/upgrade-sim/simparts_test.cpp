@@ -41,21 +41,6 @@ SimOptions parsed(QStringList arguments, SimOptions::Parse expected = SimOptions
     return options;
 }
 
-TEST(SimOptions, DefaultsPlayTheDemoOnTheBuiltPlugin)
-{
-    const SimOptions options = parsed({});
-    EXPECT_TRUE(options.package.isEmpty());
-    EXPECT_EQ(options.plugin, QStringLiteral("/built/plugin.so"));
-    EXPECT_EQ(options.deviceVersion, QStringLiteral("1.0.0"));
-    EXPECT_EQ(options.failAt, -1);
-    EXPECT_EQ(options.replySize, 1);
-    EXPECT_EQ(options.progressStep, 5);
-    EXPECT_EQ(options.repeat, 1);
-    EXPECT_EQ(options.demoSize, 24 * 1024 * 1024);
-    EXPECT_EQ(options.paceMs, -1);
-    EXPECT_FALSE(options.refuseStart || options.noNode || options.trace || options.allowDowngrade);
-}
-
 TEST(SimOptions, EveryOptionReachesItsField)
 {
     const SimOptions options
@@ -75,7 +60,8 @@ TEST(SimOptions, EveryOptionReachesItsField)
     EXPECT_EQ(options.paceMs, 3);
 }
 
-struct BadArguments {
+struct BadArguments
+{
     QStringList arguments;
     const char* error;
 };
@@ -125,13 +111,8 @@ TEST(TransferPlan, PartsFollowTheImagesOneAfterAnother)
         EXPECT_EQ(plan.partsAt(row.first), row.second) << row.first << "%";
 }
 
-TEST(TransferPlan, NoImagesCountAsOne)
+struct PlanCase
 {
-    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(50), std::vector<int32_t> { 0 });
-    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(100), std::vector<int32_t> { 100 });
-}
-
-struct PlanCase {
     int step;
     int failAt;
     std::vector<std::pair<int32_t, int32_t>> reports; // status, progress
@@ -157,8 +138,11 @@ INSTANTIATE_TEST_SUITE_P(Table, TransferPlanReports,
         PlanCase { 25, 50, { { 1, 25 }, { 3, 50 } } }, PlanCase { 25, 0, { { 3, 0 } } },
         PlanCase { 25, 100, { { 1, 25 }, { 1, 50 }, { 1, 75 }, { 3, 100 } } }));
 
-TEST(TransferPlan, SuccessReportsEveryPartComplete)
+// No images count as one; images of no bytes end complete like the others.
+TEST(TransferPlan, EdgesEndWithEveryPartComplete)
 {
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(50), std::vector<int32_t> { 0 });
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(100), std::vector<int32_t> { 100 });
     const PlannedReport last = TransferPlan({ 5, 7, 0 }, 10, -1).reports().back();
     EXPECT_EQ(last, (PlannedReport { 2, 100, { 100, 100, 100 } }));
 }
@@ -196,7 +180,13 @@ LCD::Structs::MessageBoxInfo updatingBox()
     return box;
 }
 
-struct FixedPayload {
+const char* const updatingBoxJson
+    = R"({"box":"func code(1), box type(5), total rate(10), sub rate(60), visiable(1), can revoke(0), )"
+      R"(tip time(2000), text(Updating...), btn text(), second btn(),currentStatus(1), isLocal(0), )"
+      R"x(bAccept(0),deviceStatus(1)"})x";
+
+struct FixedPayload
+{
     Standin::Route route;
     int id;
     QByteArray bytes;
@@ -234,20 +224,13 @@ INSTANTIATE_TEST_SUITE_P(Table, TrafficFormatterPayloads,
             R"({"hex":")"
             "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
             "000000000000000000000000000000000\"}" },
-        FixedPayload { Route::Post, Upgrade::MsgUpgradeFinished, QByteArray(), "{}" }));
+        FixedPayload { Route::Post, Upgrade::MsgUpgradeFinished, QByteArray(), "{}" },
+        FixedPayload { Route::Send, Upgrade::MsgMessageBox, bytesOf(updatingBox()), updatingBoxJson },
+        FixedPayload {
+            Route::Post, Upgrade::MsgMessageBoxReturned, bytesOf(updatingBox()), updatingBoxJson }));
 
-TEST(TrafficFormatter, MessageBoxIsItsLogForm)
-{
-    const QByteArray bytes = bytesOf(updatingBox());
-    EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgMessageBox, bytes).toStdString(),
-        R"({"box":"func code(1), box type(5), total rate(10), sub rate(60), visiable(1), can revoke(0), )"
-        R"(tip time(2000), text(Updating...), btn text(), second btn(),currentStatus(1), isLocal(0), )"
-        R"x(bAccept(0),deviceStatus(1)"})x");
-    EXPECT_EQ(decodedJson(Route::Post, Upgrade::MsgMessageBoxReturned, bytes),
-        decodedJson(Route::Send, Upgrade::MsgMessageBox, bytes));
-}
-
-// The parts are read where the sender keeps them, through the payload's addresses.
+// The parts are read where the sender keeps them, through the payload's
+// addresses: the payloads are decoded while their structures live.
 TEST(TrafficFormatter, ProgressReportShowsThePartsOfTheSender)
 {
     LCD::ProtoModel::Device::s_UpgradeProgress report;
@@ -285,9 +268,8 @@ TEST(TrafficFormatter, LinesCarryTimeIdNameRouteSenderSizeAndPayload)
     record.elapsedNs = 12345678;
     record.sequence = 4;
     EXPECT_EQ(TrafficFormatter::traceLine(record).toStdString(),
-        "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  flags 0 "
-        " "
-        "typeMatched 1  downGrade 1");
+        "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  "
+        "flags 0  typeMatched 1  downGrade 1");
     EXPECT_EQ(TrafficFormatter::jsonLine(record).toStdString(),
         R"({"time_ms":12.346,"seq":4,"route":"reply","id":"0xfc000029","name":"getUpgradeFileInfo",)"
         R"("sender":"upgradeviewmodel","receivers":["uistandin"],"flags":0,"size":2,)"
@@ -308,25 +290,11 @@ TEST(TrafficFormatter, PathsWithQuotesAndPercentSignsStayIntact)
 
 // ---- Progress view -----------------------------------------------------------
 
-TEST(ProgressView, PlainLinesNameEachKindOfBox)
+// The kinds of box show in the program's output; an unknown total is here.
+TEST(ProgressView, BarAndLineShowTheTotalRate)
 {
     LCD::Structs::MessageBoxInfo box = updatingBox();
     EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  total  10%  sub  60%  Updating..."));
-    box.totalRate = -1;
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  total   -%  sub  60%  Updating..."));
-    box.boxType = 1;
-    std::strcpy(box.text, "Device updated successfully.");
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  success  Device updated successfully."));
-    box.boxType = 4;
-    std::strcpy(box.text, "Device update failed.");
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  failure  Device update failed."));
-    box.funcCode = -1;
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  withdrawn"));
-}
-
-TEST(ProgressView, BarFillsWithTheTotalRate)
-{
-    LCD::Structs::MessageBoxInfo box = updatingBox();
     box.totalRate = 45;
     EXPECT_EQ(ProgressView::barLine(box, 20),
         QStringLiteral("  [#########...........]  45%  sub  60%  Updating..."));
@@ -334,6 +302,7 @@ TEST(ProgressView, BarFillsWithTheTotalRate)
     EXPECT_TRUE(ProgressView::barLine(box, 4).startsWith(QStringLiteral("  [####] 130%")));
     box.totalRate = -1;
     EXPECT_TRUE(ProgressView::barLine(box, 4).startsWith(QStringLiteral("  [....]   -%")));
+    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  total   -%  sub  60%  Updating..."));
 }
 
 TEST(ProgressView, TerminalRedrawsTheBarInPlaceAndEndsItBeforeOtherLines)
@@ -352,19 +321,6 @@ TEST(ProgressView, TerminalRedrawsTheBarInPlaceAndEndsItBeforeOtherLines)
     view.setEnabled(false);
     view.show(box);
     EXPECT_EQ(screen.count(QLatin1Char('\n')), 1);
-}
-
-TEST(ProgressView, PlainOutputHasOneLinePerBox)
-{
-    QString screen;
-    QTextStream out(&screen);
-    ProgressView view(out, false);
-    view.show(updatingBox());
-    view.settle();
-    view.show(updatingBox());
-    EXPECT_EQ(screen,
-        QStringLiteral(
-            "  box  total  10%  sub  60%  Updating...\n  box  total  10%  sub  60%  Updating...\n"));
 }
 
 // ---- Demo package and package peek ------------------------------------------
@@ -415,7 +371,9 @@ TEST(PackagePeek, SomethingElseGivesNoImagesAndNoModel)
 
 // ---- Log filter and memory ---------------------------------------------------
 
-TEST(LogFilter, QuietCountsWarningsAndShowsNothing)
+// Quiet counts warnings and shows nothing; Show writes every line with its
+// level and place.
+TEST(LogFilter, QuietCountsAndShowWrites)
 {
     QString shown;
     QTextStream stream(&shown);
@@ -427,12 +385,6 @@ TEST(LogFilter, QuietCountsWarningsAndShowsNothing)
     LogFilter::uninstall();
     EXPECT_EQ(LogFilter::warnings(), 2);
     EXPECT_TRUE(shown.isEmpty());
-}
-
-TEST(LogFilter, ShowWritesEveryLineWithLevelAndPlace)
-{
-    QString shown;
-    QTextStream stream(&shown);
     LogFilter::install(LogFilter::Mode::Show, &stream);
     qDebug() << "filePath :"
              << "x";
@@ -440,8 +392,6 @@ TEST(LogFilter, ShowWritesEveryLineWithLevelAndPlace)
     EXPECT_TRUE(shown.startsWith(QStringLiteral("log  debug  filePath : x  (simparts_test.cpp:")))
         << shown.toStdString();
 }
-
-TEST(ResidentMemory, IsReadFromTheKernel) { EXPECT_GT(ResidentMemory::kib(), 0); }
 
 // A live block shows in the heap figure while it lives, and only then.
 TEST(ResidentMemory, HeapCountsLiveBlocks)
