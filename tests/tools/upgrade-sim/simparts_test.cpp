@@ -180,11 +180,6 @@ LCD::Structs::MessageBoxInfo updatingBox()
     return box;
 }
 
-const char* const updatingBoxJson
-    = R"({"box":"func code(1), box type(5), total rate(10), sub rate(60), visiable(1), can revoke(0), )"
-      R"(tip time(2000), text(Updating...), btn text(), second btn(),currentStatus(1), isLocal(0), )"
-      R"x(bAccept(0),deviceStatus(1)"})x";
-
 struct FixedPayload
 {
     Standin::Route route;
@@ -202,20 +197,16 @@ TEST_P(TrafficFormatterPayloads, DecodeByIdAndSize)
 
 using Standin::Route;
 
+// The default road's payloads are checked whole by the golden transcript;
+// these are the odd sizes and values it never shows.
 INSTANTIATE_TEST_SUITE_P(Table, TrafficFormatterPayloads,
-    ::testing::Values(FixedPayload { Route::Command, Upgrade::MsgGetUpgradeFileInfo,
-                          QByteArray("/a/b.upg\0", 9), R"({"path":"/a/b.upg"})" },
-        FixedPayload {
-            Route::Post, Upgrade::MsgGetUpgradeMD5, QByteArray("/x\0junk", 7), R"({"path":"/x"})" },
+    ::testing::Values(FixedPayload { Route::Post, Upgrade::MsgGetUpgradeMD5, QByteArray("/x\0junk", 7),
+                          R"({"path":"/x"})" },
         FixedPayload { Route::Post, Upgrade::MsgSetUpgradeFile, QByteArray("no-terminator"),
             R"({"path":"no-terminator"})" },
-        FixedPayload { Route::Reply, Upgrade::MsgGetUpgradeFileInfo, QByteArray("\x01\x00", 2),
-            R"({"typeMatched":1,"downGrade":0})" },
         FixedPayload { Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x07", 1), R"({"accepted":7})" },
         FixedPayload {
             Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x01\x01", 2), R"({"hex":"0101"})" },
-        FixedPayload { Route::Post, Upgrade::MsgStartResult, QByteArray("\x00", 1), R"({"result":0})" },
-        FixedPayload { Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01", 1), R"({"result":1})" },
         FixedPayload {
             Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01\x02", 2), R"({"hex":"0102"})" },
         FixedPayload { Route::Command, Upgrade::MsgQueryNodeList,
@@ -223,40 +214,19 @@ INSTANTIATE_TEST_SUITE_P(Table, TrafficFormatterPayloads,
         FixedPayload { Route::Send, Upgrade::MsgMessageBox, QByteArray(811, '\0'),
             R"({"hex":")"
             "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "000000000000000000000000000000000\"}" },
-        FixedPayload { Route::Post, Upgrade::MsgUpgradeFinished, QByteArray(), "{}" },
-        FixedPayload { Route::Send, Upgrade::MsgMessageBox, bytesOf(updatingBox()), updatingBoxJson },
-        FixedPayload {
-            Route::Post, Upgrade::MsgMessageBoxReturned, bytesOf(updatingBox()), updatingBoxJson }));
+            "000000000000000000000000000000000\"}" }));
 
-// The parts are read where the sender keeps them, through the payload's
-// addresses: the payloads are decoded while their structures live.
-TEST(TrafficFormatter, ProgressReportShowsThePartsOfTheSender)
+// Lists are read where the sender keeps them, through the payload's
+// addresses; the golden transcript shows full ones, here they are empty.
+TEST(TrafficFormatter, EmptyListsDecodeAsEmpty)
 {
     LCD::ProtoModel::Device::s_UpgradeProgress report;
     report.nodeId = 3;
     report.status = 1;
     report.progress = 45;
-    for (const int32_t percent : { 100, 42, 0 }) {
-        LCD::ProtoModel::Device::s_UpgradeProgressPart part;
-        part.progress = percent;
-        report.parts.push_back(part);
-    }
-    EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgUpgradeProgress, bytesOf(report)).toStdString(),
-        R"({"nodeId":3,"status":1,"progress":45,"parts":[100,42,0]})");
-    report.parts.clear();
     EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgUpgradeProgress, bytesOf(report)).toStdString(),
         R"({"nodeId":3,"status":1,"progress":45,"parts":[]})");
-}
-
-TEST(TrafficFormatter, StartCommandShowsItsFileEntries)
-{
-    std::vector<LCD::ProtoModel::Device::s_UpgradeFileConfig> files(1);
-    files[0].nodeId = 2;
-    files[0].filePath = "/tmp/p.upg";
-    EXPECT_EQ(decodedJson(Route::Command, Upgrade::MsgStartUpgrade, bytesOf(files)).toStdString(),
-        R"({"entries":[{"filePath":"/tmp/p.upg","nodeId":2}]})");
-    files.clear();
+    const std::vector<LCD::ProtoModel::Device::s_UpgradeFileConfig> files;
     EXPECT_EQ(decodedJson(Route::Command, Upgrade::MsgStartUpgrade, bytesOf(files)).toStdString(),
         R"({"entries":[]})");
 }
@@ -270,10 +240,9 @@ TEST(TrafficFormatter, LinesCarryTimeIdNameRouteSenderSizeAndPayload)
     EXPECT_EQ(TrafficFormatter::traceLine(record).toStdString(),
         "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  "
         "flags 0  typeMatched 1  downGrade 1");
-    EXPECT_EQ(TrafficFormatter::jsonLine(record).toStdString(),
-        R"({"time_ms":12.346,"seq":4,"route":"reply","id":"0xfc000029","name":"getUpgradeFileInfo",)"
-        R"("sender":"upgradeviewmodel","receivers":["uistandin"],"flags":0,"size":2,)"
-        R"("payload":{"typeMatched":1,"downGrade":1}})");
+    // The golden transcript holds the rest of a JSON line, its times set to 0.
+    EXPECT_TRUE(
+        TrafficFormatter::jsonLine(record).startsWith(QStringLiteral(R"({"time_ms":12.346,"seq":4,)")));
     record.receivers.clear();
     EXPECT_TRUE(TrafficFormatter::traceLine(record).contains(QStringLiteral("upgradeviewmodel -> (nobody)")));
 }
@@ -294,7 +263,6 @@ TEST(TrafficFormatter, PathsWithQuotesAndPercentSignsStayIntact)
 TEST(ProgressView, BarAndLineShowTheTotalRate)
 {
     LCD::Structs::MessageBoxInfo box = updatingBox();
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  total  10%  sub  60%  Updating..."));
     box.totalRate = 45;
     EXPECT_EQ(ProgressView::barLine(box, 20),
         QStringLiteral("  [#########...........]  45%  sub  60%  Updating..."));
