@@ -15,45 +15,45 @@ namespace {
 TEST(ElfIdent, ThePluginOfThisBuildMatchesTheRunningCode)
 {
     const Standin::ElfIdent plugin = Standin::readElfIdent(testing_support::pluginPath());
-    const Standin::ElfIdent host = Standin::hostElfIdent();
     ASSERT_TRUE(plugin.readable);
     ASSERT_TRUE(plugin.elf);
     EXPECT_EQ(plugin.elfClass, ELFCLASS64);
     EXPECT_EQ(plugin.dataEncoding, ELFDATA2LSB);
-    EXPECT_EQ(plugin.machine, host.machine);
+    EXPECT_EQ(plugin.machine, Standin::hostElfIdent().machine);
     EXPECT_TRUE(Standin::elfMismatch(testing_support::pluginPath()).isEmpty());
 }
 
-TEST(ElfIdent, ReadsTheMachineInTheFilesByteOrder)
+class ElfIdentOfFile : public ::testing::Test
 {
+protected:
+    QString written(const QByteArray& bytes)
+    {
+        EXPECT_TRUE(dir.isValid());
+        QFile file(dir.filePath(QStringLiteral("header")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("header"));
+};
+
+TEST_F(ElfIdentOfFile, ReadsTheMachineInTheFilesByteOrder)
+{
     QByteArray header(EI_NIDENT + 4, '\0');
     header.replace(0, SELFMAG, QByteArray(ELFMAG, SELFMAG));
     header[EI_CLASS] = ELFCLASS64;
     header[EI_DATA] = ELFDATA2MSB;
-    header[EI_NIDENT + 2] = 0x00; // e_machine 0x0016 (S/390), big-endian
-    header[EI_NIDENT + 3] = 0x16;
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(header);
-    file.close();
-    const Standin::ElfIdent ident = Standin::readElfIdent(path);
+    header[EI_NIDENT + 3] = 0x16; // e_machine 0x0016 (S/390), big-endian
+    const Standin::ElfIdent ident = Standin::readElfIdent(written(header));
     EXPECT_TRUE(ident.elf);
     EXPECT_EQ(ident.machine, EM_S390);
     EXPECT_EQ(ident.dataEncoding, ELFDATA2MSB);
 }
 
-TEST(ElfIdent, AShortFileIsElfWithoutAMachine)
+TEST_F(ElfIdentOfFile, AShortFileIsElfWithoutAMachine)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("short"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(ELFMAG, SELFMAG));
-    file.close();
+    const QString path = written(QByteArray(ELFMAG, SELFMAG));
     const Standin::ElfIdent ident = Standin::readElfIdent(path);
     EXPECT_TRUE(ident.elf);
     EXPECT_EQ(ident.machine, 0);

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QProcess>
-
 #include <QProcessEnvironment>
 
 #include <cstdio>
@@ -24,19 +23,22 @@ const bool childExitRequested = [] {
     return false;
 }();
 
-QString thisProgram()
+QString thisProgram() { return QFile::symLinkTarget(QStringLiteral("/proc/self/exe")); }
+
+// Runs the program to its end; a first start under the emulator is slow.
+void runToEnd(QProcess& process, const QString& program, const QStringList& arguments)
 {
-    return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    process.start(program, arguments);
+    ASSERT_TRUE(process.waitForFinished(300000)) << process.errorString().toStdString();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << process.errorString().toStdString();
 }
 
 TEST(ChildProcess, AProgramOfThisBuildStartsWithQProcess)
 {
-    const QString self = thisProgram();
-    ASSERT_FALSE(self.isEmpty());
+    ASSERT_FALSE(thisProgram().isEmpty());
     QProcess process;
-    process.start(self, {QStringLiteral("--gtest_list_tests"), QStringLiteral("--gtest_filter=ChildProcess.*")});
-    ASSERT_TRUE(process.waitForFinished(300000)) << process.errorString().toStdString();
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << process.errorString().toStdString();
+    runToEnd(process, thisProgram(),
+        { QStringLiteral("--gtest_list_tests"), QStringLiteral("--gtest_filter=ChildProcess.*") });
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     const QByteArray listing = process.readAllStandardOutput();
     EXPECT_TRUE(listing.contains("AProgramOfThisBuildStartsWithQProcess")) << listing.toStdString();
@@ -49,9 +51,7 @@ TEST(ChildProcess, ExitCodeAndErrorOutputOfAChildArrive)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("UPGRADE_TEST_CHILD_EXIT"), QStringLiteral("42"));
     process.setProcessEnvironment(environment);
-    process.start(thisProgram(), QStringList());
-    ASSERT_TRUE(process.waitForFinished(300000)) << process.errorString().toStdString();
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    runToEnd(process, thisProgram(), {});
     EXPECT_EQ(process.exitCode(), 42);
     EXPECT_EQ(process.readAllStandardError(), QByteArray("child says goodbye\n"));
     EXPECT_EQ(process.readAllStandardOutput(), QByteArray());
@@ -62,15 +62,11 @@ TEST(ChildProcess, ExitCodeAndErrorOutputOfAChildArrive)
 TEST(ChildProcess, TheShellRunsWithoutTheShim)
 {
     QProcess process;
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("echo ${LD_PRELOAD:-none}; exit 7")});
-    ASSERT_TRUE(process.waitForFinished(300000)) << process.errorString().toStdString();
+    runToEnd(process, QStringLiteral("/bin/sh"),
+        { QStringLiteral("-c"), QStringLiteral("echo ${LD_PRELOAD:-none}; exit 7") });
     EXPECT_EQ(process.exitCode(), 7);
     EXPECT_EQ(process.readAllStandardOutput(), QByteArray("none\n"));
     EXPECT_EQ(process.readAllStandardError(), QByteArray());
-}
-
-TEST(ChildProcess, SystemRunsTheShell)
-{
     EXPECT_EQ(std::system("exit 3"), 3 << 8);
 }
 

@@ -41,41 +41,18 @@ SimOptions parsed(QStringList arguments, SimOptions::Parse expected = SimOptions
     return options;
 }
 
-TEST(SimOptions, DefaultsPlayTheDemoOnTheBuiltPlugin)
+// The program's runs show the other options at work; these change no
+// traffic and no exit code.
+TEST(SimOptions, PaceDemoSizeAndVerboseReachTheirFields)
 {
-    const SimOptions options = parsed({});
-    EXPECT_TRUE(options.package.isEmpty());
-    EXPECT_EQ(options.plugin, QStringLiteral("/built/plugin.so"));
-    EXPECT_EQ(options.deviceVersion, QStringLiteral("1.0.0"));
-    EXPECT_EQ(options.failAt, -1);
-    EXPECT_EQ(options.replySize, 1);
-    EXPECT_EQ(options.progressStep, 5);
-    EXPECT_EQ(options.repeat, 1);
-    EXPECT_EQ(options.demoSize, 24 * 1024 * 1024);
-    EXPECT_EQ(options.paceMs, -1);
-    EXPECT_FALSE(options.refuseStart || options.noNode || options.trace || options.allowDowngrade);
-}
-
-TEST(SimOptions, EveryOptionReachesItsField)
-{
-    const SimOptions options
-        = parsed({ "pkg.upg", "--plugin", "/other.so", "--device-version", "3.1", "--refuse-start",
-            "--fail-at", "40", "--no-node", "--reply-size", "0", "--progress-step", "25", "--trace",
-            "--transcript", "t.jsonl", "--repeat", "7", "--pace", "3", "--allow-downgrade", "--verbose" });
-    EXPECT_EQ(options.package, QStringLiteral("pkg.upg"));
-    EXPECT_EQ(options.plugin, QStringLiteral("/other.so"));
-    EXPECT_EQ(options.deviceVersion, QStringLiteral("3.1"));
-    EXPECT_TRUE(
-        options.refuseStart && options.noNode && options.trace && options.allowDowngrade && options.verbose);
-    EXPECT_EQ(options.failAt, 40);
-    EXPECT_EQ(options.replySize, 0);
-    EXPECT_EQ(options.progressStep, 25);
-    EXPECT_EQ(options.transcript, QStringLiteral("t.jsonl"));
-    EXPECT_EQ(options.repeat, 7);
+    const SimOptions options = parsed({ "--pace", "3", "--demo-size", "64K", "--verbose" });
     EXPECT_EQ(options.paceMs, 3);
+    EXPECT_EQ(options.demoSize, 65536);
+    EXPECT_TRUE(options.verbose);
 }
 
-struct BadArguments {
+struct BadArguments
+{
     QStringList arguments;
     const char* error;
 };
@@ -125,13 +102,8 @@ TEST(TransferPlan, PartsFollowTheImagesOneAfterAnother)
         EXPECT_EQ(plan.partsAt(row.first), row.second) << row.first << "%";
 }
 
-TEST(TransferPlan, NoImagesCountAsOne)
+struct PlanCase
 {
-    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(50), std::vector<int32_t> { 0 });
-    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(100), std::vector<int32_t> { 100 });
-}
-
-struct PlanCase {
     int step;
     int failAt;
     std::vector<std::pair<int32_t, int32_t>> reports; // status, progress
@@ -157,8 +129,11 @@ INSTANTIATE_TEST_SUITE_P(Table, TransferPlanReports,
         PlanCase { 25, 50, { { 1, 25 }, { 3, 50 } } }, PlanCase { 25, 0, { { 3, 0 } } },
         PlanCase { 25, 100, { { 1, 25 }, { 1, 50 }, { 1, 75 }, { 3, 100 } } }));
 
-TEST(TransferPlan, SuccessReportsEveryPartComplete)
+// No images count as one; images of no bytes end complete like the others.
+TEST(TransferPlan, EdgesEndWithEveryPartComplete)
 {
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(50), std::vector<int32_t> { 0 });
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(100), std::vector<int32_t> { 100 });
     const PlannedReport last = TransferPlan({ 5, 7, 0 }, 10, -1).reports().back();
     EXPECT_EQ(last, (PlannedReport { 2, 100, { 100, 100, 100 } }));
 }
@@ -196,7 +171,8 @@ LCD::Structs::MessageBoxInfo updatingBox()
     return box;
 }
 
-struct FixedPayload {
+struct FixedPayload
+{
     Standin::Route route;
     int id;
     QByteArray bytes;
@@ -212,20 +188,16 @@ TEST_P(TrafficFormatterPayloads, DecodeByIdAndSize)
 
 using Standin::Route;
 
+// The default road's payloads are checked whole by the golden transcript;
+// these are the odd sizes and values it never shows.
 INSTANTIATE_TEST_SUITE_P(Table, TrafficFormatterPayloads,
-    ::testing::Values(FixedPayload { Route::Command, Upgrade::MsgGetUpgradeFileInfo,
-                          QByteArray("/a/b.upg\0", 9), R"({"path":"/a/b.upg"})" },
-        FixedPayload {
-            Route::Post, Upgrade::MsgGetUpgradeMD5, QByteArray("/x\0junk", 7), R"({"path":"/x"})" },
+    ::testing::Values(FixedPayload { Route::Post, Upgrade::MsgGetUpgradeMD5, QByteArray("/x\0junk", 7),
+                          R"({"path":"/x"})" },
         FixedPayload { Route::Post, Upgrade::MsgSetUpgradeFile, QByteArray("no-terminator"),
             R"({"path":"no-terminator"})" },
-        FixedPayload { Route::Reply, Upgrade::MsgGetUpgradeFileInfo, QByteArray("\x01\x00", 2),
-            R"({"typeMatched":1,"downGrade":0})" },
         FixedPayload { Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x07", 1), R"({"accepted":7})" },
         FixedPayload {
             Route::Reply, Upgrade::MsgStartUpgrade, QByteArray("\x01\x01", 2), R"({"hex":"0101"})" },
-        FixedPayload { Route::Post, Upgrade::MsgStartResult, QByteArray("\x00", 1), R"({"result":0})" },
-        FixedPayload { Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01", 1), R"({"result":1})" },
         FixedPayload {
             Route::Post, Upgrade::MsgVerifyResult, QByteArray("\x01\x02", 2), R"({"hex":"0102"})" },
         FixedPayload { Route::Command, Upgrade::MsgQueryNodeList,
@@ -233,47 +205,19 @@ INSTANTIATE_TEST_SUITE_P(Table, TrafficFormatterPayloads,
         FixedPayload { Route::Send, Upgrade::MsgMessageBox, QByteArray(811, '\0'),
             R"({"hex":")"
             "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-            "000000000000000000000000000000000\"}" },
-        FixedPayload { Route::Post, Upgrade::MsgUpgradeFinished, QByteArray(), "{}" }));
+            "000000000000000000000000000000000\"}" }));
 
-TEST(TrafficFormatter, MessageBoxIsItsLogForm)
-{
-    const QByteArray bytes = bytesOf(updatingBox());
-    EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgMessageBox, bytes).toStdString(),
-        R"({"box":"func code(1), box type(5), total rate(10), sub rate(60), visiable(1), can revoke(0), )"
-        R"(tip time(2000), text(Updating...), btn text(), second btn(),currentStatus(1), isLocal(0), )"
-        R"x(bAccept(0),deviceStatus(1)"})x");
-    EXPECT_EQ(decodedJson(Route::Post, Upgrade::MsgMessageBoxReturned, bytes),
-        decodedJson(Route::Send, Upgrade::MsgMessageBox, bytes));
-}
-
-// The parts are read where the sender keeps them, through the payload's addresses.
-TEST(TrafficFormatter, ProgressReportShowsThePartsOfTheSender)
+// Lists are read where the sender keeps them, through the payload's
+// addresses; the golden transcript shows full ones, here they are empty.
+TEST(TrafficFormatter, EmptyListsDecodeAsEmpty)
 {
     LCD::ProtoModel::Device::s_UpgradeProgress report;
     report.nodeId = 3;
     report.status = 1;
     report.progress = 45;
-    for (const int32_t percent : { 100, 42, 0 }) {
-        LCD::ProtoModel::Device::s_UpgradeProgressPart part;
-        part.progress = percent;
-        report.parts.push_back(part);
-    }
-    EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgUpgradeProgress, bytesOf(report)).toStdString(),
-        R"({"nodeId":3,"status":1,"progress":45,"parts":[100,42,0]})");
-    report.parts.clear();
     EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgUpgradeProgress, bytesOf(report)).toStdString(),
         R"({"nodeId":3,"status":1,"progress":45,"parts":[]})");
-}
-
-TEST(TrafficFormatter, StartCommandShowsItsFileEntries)
-{
-    std::vector<LCD::ProtoModel::Device::s_UpgradeFileConfig> files(1);
-    files[0].nodeId = 2;
-    files[0].filePath = "/tmp/p.upg";
-    EXPECT_EQ(decodedJson(Route::Command, Upgrade::MsgStartUpgrade, bytesOf(files)).toStdString(),
-        R"({"entries":[{"filePath":"/tmp/p.upg","nodeId":2}]})");
-    files.clear();
+    const std::vector<LCD::ProtoModel::Device::s_UpgradeFileConfig> files;
     EXPECT_EQ(decodedJson(Route::Command, Upgrade::MsgStartUpgrade, bytesOf(files)).toStdString(),
         R"({"entries":[]})");
 }
@@ -285,13 +229,11 @@ TEST(TrafficFormatter, LinesCarryTimeIdNameRouteSenderSizeAndPayload)
     record.elapsedNs = 12345678;
     record.sequence = 4;
     EXPECT_EQ(TrafficFormatter::traceLine(record).toStdString(),
-        "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  flags 0 "
-        " "
-        "typeMatched 1  downGrade 1");
-    EXPECT_EQ(TrafficFormatter::jsonLine(record).toStdString(),
-        R"({"time_ms":12.346,"seq":4,"route":"reply","id":"0xfc000029","name":"getUpgradeFileInfo",)"
-        R"("sender":"upgradeviewmodel","receivers":["uistandin"],"flags":0,"size":2,)"
-        R"("payload":{"typeMatched":1,"downGrade":1}})");
+        "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  "
+        "flags 0  typeMatched 1  downGrade 1");
+    // The golden transcript holds the rest of a JSON line, its times set to 0.
+    EXPECT_TRUE(
+        TrafficFormatter::jsonLine(record).startsWith(QStringLiteral(R"({"time_ms":12.346,"seq":4,)")));
     record.receivers.clear();
     EXPECT_TRUE(TrafficFormatter::traceLine(record).contains(QStringLiteral("upgradeviewmodel -> (nobody)")));
 }
@@ -308,23 +250,8 @@ TEST(TrafficFormatter, PathsWithQuotesAndPercentSignsStayIntact)
 
 // ---- Progress view -----------------------------------------------------------
 
-TEST(ProgressView, PlainLinesNameEachKindOfBox)
-{
-    LCD::Structs::MessageBoxInfo box = updatingBox();
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  total  10%  sub  60%  Updating..."));
-    box.totalRate = -1;
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  total   -%  sub  60%  Updating..."));
-    box.boxType = 1;
-    std::strcpy(box.text, "Device updated successfully.");
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  success  Device updated successfully."));
-    box.boxType = 4;
-    std::strcpy(box.text, "Device update failed.");
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  failure  Device update failed."));
-    box.funcCode = -1;
-    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  withdrawn"));
-}
-
-TEST(ProgressView, BarFillsWithTheTotalRate)
+// The kinds of box show in the program's output; an unknown total is here.
+TEST(ProgressView, BarAndLineShowTheTotalRate)
 {
     LCD::Structs::MessageBoxInfo box = updatingBox();
     box.totalRate = 45;
@@ -334,6 +261,7 @@ TEST(ProgressView, BarFillsWithTheTotalRate)
     EXPECT_TRUE(ProgressView::barLine(box, 4).startsWith(QStringLiteral("  [####] 130%")));
     box.totalRate = -1;
     EXPECT_TRUE(ProgressView::barLine(box, 4).startsWith(QStringLiteral("  [....]   -%")));
+    EXPECT_EQ(ProgressView::plainLine(box), QStringLiteral("  box  total   -%  sub  60%  Updating..."));
 }
 
 TEST(ProgressView, TerminalRedrawsTheBarInPlaceAndEndsItBeforeOtherLines)
@@ -352,19 +280,6 @@ TEST(ProgressView, TerminalRedrawsTheBarInPlaceAndEndsItBeforeOtherLines)
     view.setEnabled(false);
     view.show(box);
     EXPECT_EQ(screen.count(QLatin1Char('\n')), 1);
-}
-
-TEST(ProgressView, PlainOutputHasOneLinePerBox)
-{
-    QString screen;
-    QTextStream out(&screen);
-    ProgressView view(out, false);
-    view.show(updatingBox());
-    view.settle();
-    view.show(updatingBox());
-    EXPECT_EQ(screen,
-        QStringLiteral(
-            "  box  total  10%  sub  60%  Updating...\n  box  total  10%  sub  60%  Updating...\n"));
 }
 
 // ---- Demo package and package peek ------------------------------------------
@@ -415,7 +330,9 @@ TEST(PackagePeek, SomethingElseGivesNoImagesAndNoModel)
 
 // ---- Log filter and memory ---------------------------------------------------
 
-TEST(LogFilter, QuietCountsWarningsAndShowsNothing)
+// Quiet counts warnings and shows nothing; Show writes every line with its
+// level and place.
+TEST(LogFilter, QuietCountsAndShowWrites)
 {
     QString shown;
     QTextStream stream(&shown);
@@ -427,12 +344,6 @@ TEST(LogFilter, QuietCountsWarningsAndShowsNothing)
     LogFilter::uninstall();
     EXPECT_EQ(LogFilter::warnings(), 2);
     EXPECT_TRUE(shown.isEmpty());
-}
-
-TEST(LogFilter, ShowWritesEveryLineWithLevelAndPlace)
-{
-    QString shown;
-    QTextStream stream(&shown);
     LogFilter::install(LogFilter::Mode::Show, &stream);
     qDebug() << "filePath :"
              << "x";
@@ -440,8 +351,6 @@ TEST(LogFilter, ShowWritesEveryLineWithLevelAndPlace)
     EXPECT_TRUE(shown.startsWith(QStringLiteral("log  debug  filePath : x  (simparts_test.cpp:")))
         << shown.toStdString();
 }
-
-TEST(ResidentMemory, IsReadFromTheKernel) { EXPECT_GT(ResidentMemory::kib(), 0); }
 
 // A live block shows in the heap figure while it lives, and only then.
 TEST(ResidentMemory, HeapCountsLiveBlocks)
