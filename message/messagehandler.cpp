@@ -88,13 +88,12 @@ const krt::IMessage* MessageHandler::processMsg(int id, const krt::IMessage* mes
     return handler(message);
 }
 
-int MessageHandler::insertHandler(std::unordered_map<int, MessageHandlerFunc>& table, int id,
-                                  MessageHandlerFunc&& handler)
+void MessageHandler::insertHandler(std::unordered_map<int, MessageHandlerFunc>& table, int id,
+                                   MessageHandlerFunc&& handler)
 {
     std::lock_guard<std::mutex> lock(mutex);
     // The first registration of an id wins.
     table.emplace(id, std::move(handler));
-    return 0;
 }
 
 int MessageHandler::registerCommand(int id, MessageHandlerFunc&& handler)

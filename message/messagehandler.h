@@ -56,7 +56,7 @@ protected:
     std::string name;
 
 private:
-    int insertHandler(std::unordered_map<int, MessageHandlerFunc>& table, int id, MessageHandlerFunc&& handler);
+    void insertHandler(std::unordered_map<int, MessageHandlerFunc>& table, int id, MessageHandlerFunc&& handler);
 
     std::mutex mutex;
     std::unordered_map<int, MessageHandlerFunc> commandHandlers;

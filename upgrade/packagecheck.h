@@ -26,6 +26,9 @@ uint32_t littleEndian32(const QByteArray& bytes);
 // packet and replaces its md5; a text that is not JSON leaves it unchanged.
 void decodeCheckJson(const QString& json, CheckPacket& packet);
 
+// The bytes before the first NUL byte: the text of a header field.
+QByteArray untilNul(const QByteArray& bytes);
+
 // Reads up to `length` bytes, never asking for more than the device has left,
 // so a forged length field cannot make the read reserve more than the file.
 QByteArray readBounded(QIODevice& device, qint64 length);

@@ -107,17 +107,12 @@ QByteArray readBounded(QIODevice& device, qint64 length)
     return device.read(bounded);
 }
 
-} // namespace Package
-
-namespace {
-
-// Text up to the first NUL byte.
 QByteArray untilNul(const QByteArray& bytes)
 {
     return QByteArray(bytes.constData(), static_cast<int>(qstrnlen(bytes.constData(), uint(bytes.size()))));
 }
 
-} // namespace
+} // namespace Package
 
 uint32_t UpgradeViewModel::getSmallEndSize(const QByteArray& bytes)
 {
@@ -269,6 +264,26 @@ private:
     int fd; // -1: no hints
 };
 
+// What one verification carries from image to image: the file, the one
+// buffer, the read-ahead with its device looked up once, and the log.
+struct Walk
+{
+    Walk(QFile& packageFile, const Package::VerifyOptions& walkOptions, const WalkLog& walkLog)
+        : file(packageFile)
+        , options(walkOptions)
+        , log(walkLog)
+        , buffer(qBound(1, walkOptions.chunkSize, Package::ChunkSize), '\0')
+        , readAhead(packageFile, walkOptions.readAhead, buffer.size())
+    {
+    }
+
+    QFile& file;
+    const Package::VerifyOptions& options;
+    const WalkLog& log;
+    QByteArray buffer;
+    ReadAhead readAhead;
+};
+
 struct ImageDigest
 {
     QString computed;
@@ -276,15 +291,18 @@ struct ImageDigest
     int chunks;
 };
 
-// Streams `length` bytes of image data through `buffer` into an MD5 digest.
-// A short file ends the loop early; the digest then fails the comparison.
-ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
-                          const Package::VerifyOptions& options, const WalkLog& log)
+// Streams `length` bytes of image data through the walk's buffer into an
+// MD5 digest. A short file ends the loop early; the digest then fails the
+// comparison.
+ImageDigest hashImageData(Walk& walk, uint32_t length)
 {
+    QFile& file = walk.file;
+    QByteArray& buffer = walk.buffer;
+    const Package::VerifyOptions& options = walk.options;
+    const WalkLog& log = walk.log;
     QCryptographicHash md5(QCryptographicHash::Md5);
     qint64 remaining = length;
     const qint64 chunkSize = buffer.size();
-    ReadAhead readAhead(file, options.readAhead, chunkSize);
     qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
     int chunks = 0;
     int sinceDrop = 0;
@@ -305,7 +323,7 @@ ImageDigest hashImageData(QFile& file, uint32_t length, QByteArray& buffer,
         }
         // One chunk ahead at most, so the page cache holds no more than one
         // chunk of the file beside the buffer.
-        readAhead.request(file.pos(), chunkLength);
+        walk.readAhead.request(file.pos(), chunkLength);
         md5.addData(buffer.constData(), static_cast<int>(bytesRead));
         // The buffer was all zeros before the read, so clearing what the read
         // wrote leaves the whole buffer zero-filled.
@@ -331,7 +349,7 @@ CheckPacket readCheckBlock(QFile& file, const WalkLog& log)
     const QByteArray checkLength = file.read(4);
     const QByteArray checkBlock = Package::readBounded(file, Package::littleEndian32(checkLength));
     const QByteArray decoded = QByteArray::fromBase64(checkBlock);
-    const QString checkText = decoded.isNull() ? QString() : QString::fromUtf8(untilNul(decoded));
+    const QString checkText = decoded.isNull() ? QString() : QString::fromUtf8(Package::untilNul(decoded));
 
     CheckPacket packet;
     Package::decodeCheckJson(checkText, packet);
@@ -342,10 +360,11 @@ CheckPacket readCheckBlock(QFile& file, const WalkLog& log)
 
 // Checks the image record of `size` bytes at the file position: its magic and
 // its data's digest against the one in force after its sub-header.
-Package::VerifyResult::Outcome verifyImage(QFile& file, uint32_t size, QByteArray& buffer,
-                                           CheckPacket& packet, const Package::VerifyOptions& options,
-                                           const WalkLog& log, Package::VerifyResult& result)
+Package::VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet,
+                                           Package::VerifyResult& result)
 {
+    QFile& file = walk.file;
+    const WalkLog& log = walk.log;
     if (file.read(4) != PackageMagic) {
         if (log.on())
             log.debug() << "head check fail";
@@ -356,14 +375,14 @@ Package::VerifyResult::Outcome verifyImage(QFile& file, uint32_t size, QByteArra
     // Wraps like the 32-bit size field when the sub-header claims more than
     // the record: the loop then reads to the end of the file.
     const uint32_t dataLength = size - 8u - subHeaderLength;
-    const ImageDigest digest = hashImageData(file, dataLength, buffer, options, log);
+    const ImageDigest digest = hashImageData(walk, dataLength);
     result.chunks += digest.chunks;
     if (file.error() != QFileDevice::NoError && log.on())
         log.debug() << "Error reading file: " << file.errorString();
 
     // Sub-headers are ASCII; one that is not JSON keeps the digest in force
     // (the check block's for the first image, else the previous image's).
-    Package::decodeCheckJson(QString::fromLatin1(untilNul(subHeader)), packet);
+    Package::decodeCheckJson(QString::fromLatin1(Package::untilNul(subHeader)), packet);
     if (packet.md5 == digest.computed)
         return Package::VerifyResult::Verified;
     if (log.on())
@@ -400,10 +419,11 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     if (imageSizes.empty())
         return result;
 
-    QByteArray buffer(qBound(1, options.chunkSize, ChunkSize), '\0');
+    // The buffer is reserved here, once for all images.
+    Walk walk(file, options, log);
     for (size_t i = 0; i < imageSizes.size() && result.ok(); ++i) {
         result.image = static_cast<int>(i);
-        result.outcome = verifyImage(file, imageSizes[i], buffer, packet, options, log, result);
+        result.outcome = verifyImage(walk, imageSizes[i], packet, result);
     }
     if (result.ok())
         result.image = -1;

@@ -66,8 +66,7 @@ bool PackageInfo::read(const QString& filePath)
 
     checkLength = littleEndian32(file.read(4));
     const QByteArray decoded = QByteArray::fromBase64(readBounded(file, checkLength));
-    checkText = QString::fromUtf8(decoded.constData(),
-                                  static_cast<int>(qstrnlen(decoded.constData(), uint(decoded.size()))));
+    checkText = QString::fromUtf8(untilNul(decoded));
     CheckPacket packet;
     decodeCheckJson(checkText, packet);
     checkMd5 = packet.md5;
@@ -86,8 +85,7 @@ void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, con
         image.magic = file.read(4);
         image.subHeaderLength = littleEndian32(file.read(4));
         const QByteArray subHeader = readBounded(file, image.subHeaderLength);
-        image.subHeader = QString::fromLatin1(
-            subHeader.constData(), static_cast<int>(qstrnlen(subHeader.constData(), uint(subHeader.size()))));
+        image.subHeader = QString::fromLatin1(untilNul(subHeader));
         CheckPacket packet;
         decodeCheckJson(image.subHeader, packet);
         image.md5 = packet.md5;

@@ -43,4 +43,13 @@ qint64 ResidentMemory::heapKib()
 #endif
 }
 
+bool ResidentMemory::addressSanitized()
+{
+#ifdef UPGRADE_SIM_ASAN
+    return true;
+#else
+    return false;
+#endif
+}
+
 } // namespace Sim

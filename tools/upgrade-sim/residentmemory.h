@@ -17,6 +17,10 @@ public:
     // pages the kernel has not yet taken back, so growth here is growth of
     // what the program keeps.
     static qint64 heapKib();
+
+    // Whether AddressSanitizer's allocator serves this build: its quarantine
+    // and shadow memory then count as resident too.
+    static bool addressSanitized();
 };
 
 } // namespace Sim
