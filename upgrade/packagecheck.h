@@ -26,6 +26,9 @@ uint32_t littleEndian32(const QByteArray& bytes);
 // packet and replaces its md5; a text that is not JSON leaves it unchanged.
 void decodeCheckJson(const QString& json, CheckPacket& packet);
 
+// The walk's pause after each chunk: 10 ms, which a signal does not shorten.
+void pauseAfterChunk();
+
 // The bytes before the first NUL byte: the text of a header field.
 QByteArray untilNul(const QByteArray& bytes);
 

@@ -107,6 +107,14 @@ QByteArray readBounded(QIODevice& device, qint64 length)
     return device.read(bounded);
 }
 
+void pauseAfterChunk()
+{
+    timespec request{0, 10 * 1000 * 1000};
+    timespec left{};
+    while (nanosleep(&request, &left) == -1 && errno == EINTR)
+        request = left;
+}
+
 QByteArray untilNul(const QByteArray& bytes)
 {
     return QByteArray(bytes.constData(), static_cast<int>(qstrnlen(bytes.constData(), uint(bytes.size()))));
@@ -183,15 +191,6 @@ private:
     QMessageLogger logger;
     bool enabled;
 };
-
-// Sleeps 10 ms; a signal does not shorten the pause.
-void pauseAfterChunk()
-{
-    timespec request{0, 10 * 1000 * 1000};
-    timespec left{};
-    while (nanosleep(&request, &left) == -1 && errno == EINTR)
-        request = left;
-}
 
 // Keeps a long verification from filling the device's memory with cached
 // pages of a file that is read once.
@@ -332,7 +331,7 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
             log.warning() << "read file size:" << chunkLength << "packageLen is:" << remaining
                           << "bytesRead:" << bytesRead;
         if (options.pauseAfterChunk)
-            pauseAfterChunk();
+            Package::pauseAfterChunk();
         ++sinceDrop;
         ++chunks;
     }

@@ -198,12 +198,8 @@ double pauseTime()
 {
     constexpr int Samples = 20;
     const Clock::time_point start = Clock::now();
-    for (int i = 0; i < Samples; ++i) {
-        timespec request{0, 10 * 1000 * 1000};
-        timespec left{};
-        while (nanosleep(&request, &left) == -1 && errno == EINTR)
-            request = left;
-    }
+    for (int i = 0; i < Samples; ++i)
+        Upgrade::Package::pauseAfterChunk();
     return secondsSince(start) / Samples;
 }
 

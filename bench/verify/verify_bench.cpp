@@ -114,12 +114,8 @@ void warm(const QString& path)
 double measuredPause(int samples)
 {
     const auto start = Clock::now();
-    for (int i = 0; i < samples; ++i) {
-        timespec request{0, 10 * 1000 * 1000};
-        timespec left{};
-        while (nanosleep(&request, &left) == -1 && errno == EINTR)
-            request = left;
-    }
+    for (int i = 0; i < samples; ++i)
+        Upgrade::Package::pauseAfterChunk();
     return seconds(Clock::now() - start) / samples;
 }
 

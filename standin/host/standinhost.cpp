@@ -157,34 +157,34 @@ int StandinHost::subscribe(int id, const std::string& sender)
     return 0;
 }
 
-void StandinHost::postEvent(krt::IMessage** message)
+// Takes over an event handed to post() or send(), records it with its
+// subscribers, and gives it back for queueing or delivery; null after a fault.
+std::unique_ptr<StandinMessage> StandinHost::acceptEvent(krt::IMessage** message, const char* what, Route route,
+                                                         int mode)
 {
     if (!message || !*message) {
-        fault("post: null message");
-        return;
+        fault(std::string(what) + ": null message");
+        return nullptr;
     }
-    std::unique_ptr<StandinMessage> owned = adopt(*message, "post");
+    std::unique_ptr<StandinMessage> owned = adopt(*message, what);
     if (!owned)
-        return;
+        return nullptr;
     owned->setType(krt::MessageTypeEvent);
     const auto names = subscribers.find(owned->id());
-    record(Route::Post, *owned, names == subscribers.end() ? std::vector<std::string>{} : names->second, 0);
-    queue.push_back(std::move(owned));
+    record(route, *owned, names == subscribers.end() ? std::vector<std::string>{} : names->second, mode);
+    return owned;
+}
+
+void StandinHost::postEvent(krt::IMessage** message)
+{
+    if (std::unique_ptr<StandinMessage> owned = acceptEvent(message, "post", Route::Post, 0))
+        queue.push_back(std::move(owned));
 }
 
 void StandinHost::sendEvent(krt::IMessage** message, int mode)
 {
-    if (!message || !*message) {
-        fault("send event: null message");
-        return;
-    }
-    std::unique_ptr<StandinMessage> owned = adopt(*message, "send event");
-    if (!owned)
-        return;
-    owned->setType(krt::MessageTypeEvent);
-    const auto names = subscribers.find(owned->id());
-    record(Route::Send, *owned, names == subscribers.end() ? std::vector<std::string>{} : names->second, mode);
-    deliverEvent(*owned);
+    if (std::unique_ptr<StandinMessage> owned = acceptEvent(message, "send event", Route::Send, mode))
+        deliverEvent(*owned);
 }
 
 int StandinHost::processEvents()

@@ -118,6 +118,7 @@ public:
 
 private:
     std::unique_ptr<StandinMessage> adopt(krt::IMessage* message, const char* what);
+    std::unique_ptr<StandinMessage> acceptEvent(krt::IMessage** message, const char* what, Route route, int mode);
     void deliverEvent(const StandinMessage& message);
     void record(Route route, const StandinMessage& message, std::vector<std::string> receivers, int flags);
     void fault(std::string text);
