@@ -245,6 +245,12 @@ public:
             fd = -1;
     }
 
+    // Queues the first piece of the chunk after the one about to be read,
+    // behind that chunk's own pieces: when the read returns, storage is
+    // already on the next chunk instead of idling until its hint arrives.
+    // The kernel's own read-ahead runs this far past a read too.
+    void bridge(qint64 offset, qint64 nextLength) { request(offset, qMin(Piece, nextLength)); }
+
     void request(qint64 offset, qint64 length)
     {
         // The kernel cuts one hint to the device's read-ahead window, so a
@@ -306,6 +312,10 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
     int chunks = 0;
     int sinceDrop = 0;
     while (chunkLength > 0) {
+        // Only a chunk that was itself hinted has storage busy to bridge
+        // from, and a drop after this read would evict the bridge piece.
+        if (chunks > 0 && sinceDrop <= 9)
+            walk.readAhead.bridge(file.pos() + chunkLength, remaining - chunkLength);
         const qint64 bytesRead = file.read(buffer.data(), chunkLength);
         if (bytesRead <= 0)
             break;
@@ -320,8 +330,8 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
                 dropPageCache(log);
             sinceDrop = 0;
         }
-        // One chunk ahead at most, so the page cache holds no more than one
-        // chunk of the file beside the buffer.
+        // One chunk ahead, and the bridge piece beyond it, at most: the page
+        // cache holds no more than that of the file beside the buffer.
         walk.readAhead.request(file.pos(), chunkLength);
         md5.addData(buffer.constData(), static_cast<int>(bytesRead));
         // The buffer was all zeros before the read, so clearing what the read

@@ -7,6 +7,8 @@
 #include "testing/qtprint.h"
 #include "upgrade/packagecheck.h"
 
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -61,8 +63,44 @@ ReadCounters readCounters()
     return counters;
 }
 
+// The walk's hints and page-cache drops in order, each with the file's read
+// position at that moment. The test links with the core library's calls to
+// posix_fadvise and system routed here, so no drop reaches the machine.
+struct Event
+{
+    bool drop;
+    qint64 offset;
+    qint64 length;
+    qint64 position;
+};
+std::vector<Event>* recorded = nullptr;
+int walkFd = -1;
+
+} // namespace
+
+extern "C" int __real_posix_fadvise(int fd, off_t offset, off_t length, int advice);
+
+extern "C" int __wrap_posix_fadvise(int fd, off_t offset, off_t length, int advice)
+{
+    if (recorded && advice == POSIX_FADV_WILLNEED) {
+        walkFd = fd;
+        recorded->push_back({false, offset, length, lseek(fd, 0, SEEK_CUR)});
+    }
+    return __real_posix_fadvise(fd, offset, length, advice);
+}
+
+extern "C" int __wrap_system(const char*)
+{
+    if (recorded)
+        recorded->push_back({true, 0, 0, walkFd >= 0 ? lseek(walkFd, 0, SEEK_CUR) : -1});
+    return 0;
+}
+
+namespace {
+
 struct Walk
 {
+    std::vector<Event> events;
     VerifyResult result;
     std::vector<testing_support::LogLine> log;
     ReadCounters read;
@@ -83,9 +121,12 @@ Walk walk(const QString& path, bool readAhead)
     options.logFunction = "bool Upgrade::UpgradeViewModel::upgradeCheck(const QString&)";
     Walk w;
     testing_support::LogCapture capture;
+    walkFd = -1;
+    recorded = &w.events;
     const ReadCounters before = readCounters();
     w.result = Upgrade::Package::verify(path, options);
     const ReadCounters after = readCounters();
+    recorded = nullptr;
     if (before.bytes >= 0 && after.bytes >= 0)
         w.read = {after.bytes - before.bytes - before.ownBytes, after.calls - before.calls - before.ownCalls};
     w.log = capture.lines();
@@ -98,6 +139,10 @@ struct WalkCase : testing_support::NamedCase
     VerifyResult::Outcome outcome;
     int chunks;
     int drops;
+    qint64 hinted; // bytes of the file hinted: each image's data after its first chunk
+    // Hints queued before a read, past the chunk it waits for: one before
+    // each read but an image's first and last and one that a drop follows.
+    int bridges;
 };
 
 class ReadAheadTest : public testing::TestWithParam<WalkCase>
@@ -133,25 +178,76 @@ TEST_P(ReadAheadTest, SameReadsLogAndOutcomeAsThePlainWalk)
     EXPECT_EQ(drops, c.drops);
 }
 
+// Bytes of [0, size) that the hints cover, each byte counted once.
+qint64 coveredBytes(const std::vector<Event>& events, qint64 size)
+{
+    std::vector<std::pair<qint64, qint64>> ranges;
+    for (const Event& e : events)
+        if (!e.drop)
+            ranges.emplace_back(std::min(e.offset, size), std::min(e.offset + e.length, size));
+    std::sort(ranges.begin(), ranges.end());
+    qint64 covered = 0;
+    qint64 end = 0;
+    for (const auto& [from, to] : ranges) {
+        covered += std::max<qint64>(0, to - std::max(from, end));
+        end = std::max(end, to);
+    }
+    return covered;
+}
+
+TEST_P(ReadAheadTest, HintsStayOneChunkAheadAndClearOfTheDrops)
+{
+    const WalkCase& c = GetParam();
+    PackageFixture fixture;
+    const QString path = fixture.build(c.recipe);
+    const Walk hinted = walk(path, true);
+
+    // The kernel cuts larger hints short.
+    constexpr qint64 Piece = 128 * 1024;
+    qint64 hintedEnd = 0;
+    int bridges = 0;
+    for (const Event& e : hinted.events) {
+        if (e.drop) {
+            // Whatever storage fetched ahead would be evicted and read twice.
+            EXPECT_LE(hintedEnd, e.position);
+            continue;
+        }
+        EXPECT_LE(e.length, Piece);
+        EXPECT_GE(e.offset, e.position) << "hints bytes already read";
+        // The buffer, plus one chunk and one piece of page cache at most.
+        EXPECT_LE(e.offset + e.length, e.position + Chunk + Piece);
+        hintedEnd = std::max(hintedEnd, e.offset + e.length);
+        bridges += e.offset >= e.position + Chunk;
+    }
+    EXPECT_EQ(bridges, c.bridges);
+    EXPECT_EQ(std::count_if(hinted.events.begin(), hinted.events.end(), [](const Event& e) { return e.drop; }),
+              c.drops);
+    EXPECT_EQ(coveredBytes(hinted.events, QFileInfo(path).size()), c.hinted);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Packages, ReadAheadTest,
     testing::Values(
         // Twelve chunks and a page-cache drop, which comes before the chunk's
         // hint; a second image follows with a short last chunk.
-        WalkCase{"AcrossADrop", {{12 * Chunk, 2 * Chunk + 3}}, VerifyResult::Verified, 15, 1},
+        WalkCase{"AcrossADrop", {{12 * Chunk, 2 * Chunk + 3}}, VerifyResult::Verified, 15, 1, 12 * Chunk + 3, 10},
         WalkCase{"ChangedByteInTheSecondImage",
                  {{Chunk + 100, 3 * Chunk}, PackageFixture::changeDataByte(1, Chunk + Chunk / 2)},
                  VerifyResult::DigestMismatch,
                  5,
-                 0},
+                 0,
+                 2 * Chunk + 100,
+                 1},
         // Hints reach past the end of a short file; the walk still ends where
         // the data does.
         WalkCase{"TruncatedImage",
                  {{3 * Chunk - 5}, {}, PackageFixture::truncated(Chunk + 7)},
                  VerifyResult::DigestMismatch,
                  2,
-                 0},
-        WalkCase{"ZeroLengthImage", {{0, Chunk}}, VerifyResult::Verified, 1, 0}),
+                 0,
+                 Chunk - 12,
+                 2},
+        WalkCase{"ZeroLengthImage", {{0, Chunk}}, VerifyResult::Verified, 1, 0, 0, 0}),
     testing_support::caseName<WalkCase>);
 
 } // namespace
