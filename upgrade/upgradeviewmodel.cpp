@@ -27,6 +27,7 @@
 #include <QJsonValue>
 #include <QObject>
 #include <QRegExp>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
@@ -75,10 +76,7 @@ namespace Package {
 
 uint32_t littleEndian32(const QByteArray& bytes)
 {
-    if (bytes.size() < 4)
-        return 0;
-    const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
-    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    return bytes.size() < 4 ? 0 : qFromLittleEndian<quint32>(bytes.constData());
 }
 
 void decodeCheckJson(const QString& json, CheckPacket& packet)
@@ -251,15 +249,19 @@ public:
     // The kernel's own read-ahead runs this far past a read too.
     void bridge(qint64 offset, qint64 nextLength) { request(offset, qMin(Piece, nextLength)); }
 
+    // Hints the part of the range not hinted yet: a chunk's hint leaves out
+    // the piece its bridge already asked for.
     void request(qint64 offset, qint64 length)
     {
+        const qint64 end = offset + length;
         // The kernel cuts one hint to the device's read-ahead window, so a
         // whole chunk in one hint would fetch only its first few hundred KiB.
-        for (qint64 done = 0; fd >= 0 && done < length; done += Piece) {
+        for (qint64 at = qMax(offset, hintedEnd); fd >= 0 && at < end; at += Piece) {
             // A descriptor that takes no hints (a pipe, say) simply goes without.
-            if (posix_fadvise(fd, offset + done, qMin(Piece, length - done), POSIX_FADV_WILLNEED) != 0)
+            if (posix_fadvise(fd, at, qMin(Piece, end - at), POSIX_FADV_WILLNEED) != 0)
                 fd = -1;
         }
+        hintedEnd = qMax(hintedEnd, end);
     }
 
 private:
@@ -267,6 +269,7 @@ private:
     static constexpr qint64 Piece = 128 * 1024;
 
     int fd; // -1: no hints
+    qint64 hintedEnd = 0; // the walk reads forward, so one end marks all that was hinted
 };
 
 // What one verification carries from image to image: the file, the one
@@ -312,9 +315,10 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
     int chunks = 0;
     int sinceDrop = 0;
     while (chunkLength > 0) {
+        const bool dropFollows = sinceDrop > 9;
         // Only a chunk that was itself hinted has storage busy to bridge
         // from, and a drop after this read would evict the bridge piece.
-        if (chunks > 0 && sinceDrop <= 9)
+        if (chunks > 0 && !dropFollows)
             walk.readAhead.bridge(file.pos() + chunkLength, remaining - chunkLength);
         const qint64 bytesRead = file.read(buffer.data(), chunkLength);
         if (bytesRead <= 0)
@@ -325,7 +329,7 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
         // hashed rather than after: nothing of the next chunk is cached yet
         // for it to evict. No log line or read sits between the two, so the
         // order shows nowhere but in what storage has to read twice.
-        if (sinceDrop > 9) {
+        if (dropFollows) {
             if (options.dropPageCache)
                 dropPageCache(log);
             sinceDrop = 0;
@@ -451,8 +455,7 @@ constexpr int MaxPathLength = 127;
 QByteArray pathFromPayload(const krt::IMessage& message)
 {
     const int limit = qBound(0, message.size(), MaxPathLength);
-    const char* data = static_cast<const char*>(message.data());
-    return QByteArray(data, static_cast<int>(qstrnlen(data, uint(limit))));
+    return Package::untilNul(QByteArray::fromRawData(static_cast<const char*>(message.data()), limit));
 }
 
 } // namespace

@@ -132,7 +132,7 @@ double hashSeconds(const QString& path, bool pause = false)
     while ((n = file.read(buffer.data(), buffer.size())) > 0) {
         md5.addData(buffer.constData(), static_cast<int>(n));
         if (pause)
-            measuredPause(1);
+            Upgrade::Package::pauseAfterChunk();
     }
     md5.result();
     return seconds(Clock::now() - start);

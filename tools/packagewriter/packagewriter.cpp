@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QtEndian>
 
 #include <limits>
 
@@ -44,8 +45,7 @@ QString PackageWriter::md5Hex(const QByteArray& data)
 QByteArray PackageWriter::littleEndian32(quint32 value)
 {
     QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xffu);
+    qToLittleEndian(value, bytes.data());
     return bytes;
 }
 

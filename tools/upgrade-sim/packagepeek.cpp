@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QtEndian>
 
 namespace Sim {
 
@@ -15,10 +16,7 @@ qint64 readLength(QFile& file)
     const QByteArray bytes = file.read(4);
     if (bytes.size() != 4)
         return -1;
-    quint32 value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | quint8(bytes[i]);
-    return value;
+    return qFromLittleEndian<quint32>(bytes.constData());
 }
 
 // Reads a length-prefixed block no longer than what the file still holds.
