@@ -1,6 +1,6 @@
 #pragma once
 
-#include "componentinfo.h"
+#include "host/componentinfo.h"
 
 namespace krt {
 class IHostApi;

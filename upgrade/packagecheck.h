@@ -1,40 +1,24 @@
 #pragma once
 
-#include "upgrade/checkpacket.h"
+#include "upgrade/packageformat.h"
+#include "upgrade/readahead.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 
-class QIODevice;
-
-// Reading and verifying upgrade packages. The view model's upgradeCheck and
-// the workstation tool upgrade-pack walk packages with the same code; the
-// definitions live in upgradeviewmodel.cpp so that the walk's log lines carry
-// the view model's context.
+// Verifying upgrade packages. The view model's upgradeCheck and the
+// workstation tool upgrade-pack walk packages with the same code; the walk's
+// log lines carry the context its caller gives in VerifyOptions.
 namespace Upgrade {
 namespace Package {
 
 // Image data streams through one buffer of this size.
 constexpr int ChunkSize = 0x500000;
 
-// The first four bytes as an unsigned little-endian number; 0 for fewer bytes.
-uint32_t littleEndian32(const QByteArray& bytes);
-
-// Appends the "systemImages" sizes of a check block or sub-header to the
-// packet and replaces its md5; a text that is not JSON leaves it unchanged.
-void decodeCheckJson(const QString& json, CheckPacket& packet);
-
 // The walk's pause after each chunk: 10 ms, which a signal does not shorten.
 void pauseAfterChunk();
-
-// The bytes before the first NUL byte: the text of a header field.
-QByteArray untilNul(const QByteArray& bytes);
-
-// Reads up to `length` bytes, never asking for more than the device has left,
-// so a forged length field cannot make the read reserve more than the file.
-QByteArray readBounded(QIODevice& device, qint64 length);
 
 struct VerifyOptions
 {
@@ -46,7 +30,7 @@ struct VerifyOptions
     // WhereUseful leaves them out where the kernel's own read-ahead window for
     // the file's device already spans a chunk (fast disks), since there they
     // only add system calls; Always is for tests.
-    enum class ReadAhead { Off, WhereUseful, Always };
+    using ReadAhead = Package::ReadAhead::Mode;
     ReadAhead readAhead = ReadAhead::WhereUseful;
     // The device streams 5 MiB chunks; the fuzzer uses tiny ones so that small
     // inputs reach the chunk cadence.

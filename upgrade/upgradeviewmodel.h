@@ -1,7 +1,7 @@
 #pragma once
 
 #include "message/messagehandler.h"
-#include "plugin/componenttmpl.h"
+#include "host/componenttmpl.h"
 #include "protomodel/upgradeinfo.h"
 #include "protomodel/upgradeprogress.h"
 #include "upgrade/checkpacket.h"

@@ -3,7 +3,7 @@
 #include "host/imessage.h"
 #include "host/imessagehandler.h"
 #include "message/messagehandler.h"
-#include "plugin/componentinfo.h"
+#include "host/componentinfo.h"
 #include "elfident.h"
 #include "standinhost.h"
 

@@ -6,7 +6,7 @@
 #include "host/imessagecenter.h"
 #include "host/imessagehandler.h"
 #include "host/ireply.h"
-#include "plugin/componentinfo.h"
+#include "host/componentinfo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The plug-in as the host sees it: its file, its two entry points and
 // records, the registrations of its component, and its load/unload cycle.
 #include "message/messagehandler.h"
-#include "plugin/componentinfo.h"
+#include "host/componentinfo.h"
 #include "standin/host/pluginloader.h"
 #include "standin/host/standinhost.h"
 #include "testing/hostfixture.h"

@@ -1,0 +1,212 @@
+#include "upgrade/packagecheck.h"
+
+#include "upgrade/upgradeids.h"
+
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace Upgrade {
+namespace Package {
+
+void pauseAfterChunk()
+{
+    timespec request{0, 10 * 1000 * 1000};
+    timespec left{};
+    while (nanosleep(&request, &left) == -1 && errno == EINTR)
+        request = left;
+}
+
+namespace {
+
+// Log sink of one walk: lines carry the context given in the options, or are
+// dropped when the walk is silent.
+class WalkLog
+{
+public:
+    explicit WalkLog(const VerifyOptions& options)
+        : logger(options.logFile, options.logLine, options.logFunction)
+        , enabled(options.logFunction != nullptr)
+    {
+    }
+
+    bool on() const { return enabled; }
+    QDebug debug() const { return logger.debug(); }
+    QDebug warning() const { return logger.warning(); }
+
+private:
+    QMessageLogger logger;
+    bool enabled;
+};
+
+// Keeps a long verification from filling the device's memory with cached
+// pages of a file that is read once.
+void dropPageCache(const WalkLog& log)
+{
+    const int status = std::system("echo 3 > /proc/sys/vm/drop_caches");
+    if (!log.on())
+        return;
+    if (status == 0)
+        log.warning() << "Sync command executed successfully\n";
+    else
+        log.warning() << "Error executing sync command\n";
+}
+
+// What one verification carries from image to image: the file, the one
+// buffer, the read-ahead with its device looked up once, and the log.
+struct Walk
+{
+    Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog)
+        : file(packageFile)
+        , options(walkOptions)
+        , log(walkLog)
+        , buffer(qBound(1, walkOptions.chunkSize, ChunkSize), '\0')
+        , readAhead(packageFile, walkOptions.readAhead, buffer.size())
+    {
+    }
+
+    QFile& file;
+    const VerifyOptions& options;
+    const WalkLog& log;
+    QByteArray buffer;
+    ReadAhead readAhead;
+};
+
+struct ImageDigest
+{
+    QString computed;
+    qint64 remaining;
+    int chunks;
+};
+
+// Streams `length` bytes of image data through the walk's buffer into an
+// MD5 digest. A short file ends the loop early; the digest then fails the
+// comparison.
+ImageDigest hashImageData(Walk& walk, uint32_t length)
+{
+    QFile& file = walk.file;
+    QByteArray& buffer = walk.buffer;
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    qint64 remaining = length;
+    const qint64 chunkSize = buffer.size();
+    qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
+    int chunks = 0;
+    int sinceDrop = 0;
+    while (chunkLength > 0) {
+        const bool dropFollows = sinceDrop > 9;
+        // Only a chunk that was itself hinted has storage busy to bridge
+        // from, and a drop after this read would evict the bridge piece.
+        if (chunks > 0 && !dropFollows)
+            walk.readAhead.bridge(file.pos() + chunkLength, remaining - chunkLength);
+        const qint64 bytesRead = file.read(buffer.data(), chunkLength);
+        if (bytesRead <= 0)
+            break;
+        remaining -= bytesRead;
+        chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
+        // The chunk is in the buffer, so its drop can run before the chunk is
+        // hashed rather than after: nothing of the next chunk is cached yet
+        // for it to evict. No log line or read sits between the two, so the
+        // order shows nowhere but in what storage has to read twice.
+        if (dropFollows) {
+            if (walk.options.dropPageCache)
+                dropPageCache(walk.log);
+            sinceDrop = 0;
+        }
+        // One chunk ahead, and the bridge piece beyond it, at most: the page
+        // cache holds no more than that of the file beside the buffer.
+        walk.readAhead.request(file.pos(), chunkLength);
+        md5.addData(buffer.constData(), static_cast<int>(bytesRead));
+        // The buffer was all zeros before the read, so clearing what the read
+        // wrote leaves the whole buffer zero-filled.
+        std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
+        if (walk.log.on())
+            walk.log.warning() << "read file size:" << chunkLength << "packageLen is:" << remaining
+                               << "bytesRead:" << bytesRead;
+        if (walk.options.pauseAfterChunk)
+            pauseAfterChunk();
+        ++sinceDrop;
+        ++chunks;
+    }
+    return {QString::fromLatin1(md5.result().toHex()), remaining, chunks};
+}
+
+// Checks the image record of `size` bytes at the file position: its magic and
+// its data's digest against the one in force after its sub-header.
+VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet, VerifyResult& result)
+{
+    QFile& file = walk.file;
+    const WalkLog& log = walk.log;
+    if (file.read(4) != PackageMagic) {
+        if (log.on())
+            log.debug() << "head check fail";
+        return VerifyResult::BadImageMagic;
+    }
+    const uint32_t subHeaderLength = littleEndian32(file.read(4));
+    const QByteArray subHeader = readBounded(file, subHeaderLength);
+    // Wraps like the 32-bit size field when the sub-header claims more than
+    // the record: the loop then reads to the end of the file.
+    const uint32_t dataLength = size - 8u - subHeaderLength;
+    const ImageDigest digest = hashImageData(walk, dataLength);
+    result.chunks += digest.chunks;
+    if (file.error() != QFileDevice::NoError && log.on())
+        log.debug() << "Error reading file: " << file.errorString();
+
+    // Sub-headers are ASCII; one that is not JSON keeps the digest in force
+    // (the check block's for the first image, else the previous image's).
+    decodeCheckJson(QString::fromLatin1(untilNul(subHeader)), packet);
+    if (packet.md5 == digest.computed)
+        return VerifyResult::Verified;
+    if (log.on())
+        log.debug() << "md5 check fail" << packet.md5 << digest.computed << digest.remaining;
+    result.expected = packet.md5;
+    result.computed = digest.computed;
+    result.remaining = digest.remaining;
+    return VerifyResult::DigestMismatch;
+}
+
+} // namespace
+
+VerifyResult verify(const QString& path, const VerifyOptions& options)
+{
+    const WalkLog log(options);
+    VerifyResult result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    if (file.read(4) != PackageMagic) {
+        if (log.on())
+            log.debug() << "head check fail";
+        result.outcome = VerifyResult::BadMagic;
+        return result;
+    }
+    const CheckBlock block = readCheckBlock(file);
+    if (log.on())
+        log.debug() << "upgradeCheck" << block.headerLength << block.header << block.checkLength << block.raw
+                    << block.text;
+    // Sub-headers decode into the same packet and may append sizes of their
+    // own; only the images the check block lists are walked.
+    CheckPacket packet = block.packet;
+    const std::vector<uint32_t> imageSizes = packet.systemImages;
+    result.imageCount = static_cast<int>(imageSizes.size());
+    result.outcome = VerifyResult::Verified;
+    if (imageSizes.empty())
+        return result;
+
+    // The buffer is reserved here, once for all images.
+    Walk walk(file, options, log);
+    for (size_t i = 0; i < imageSizes.size() && result.ok(); ++i) {
+        result.image = static_cast<int>(i);
+        result.outcome = verifyImage(walk, imageSizes[i], packet, result);
+    }
+    if (result.ok())
+        result.image = -1;
+    return result;
+}
+
+} // namespace Package
+} // namespace Upgrade

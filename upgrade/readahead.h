@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QtGlobal>
+
+class QFile;
+
+namespace Upgrade {
+namespace Package {
+
+// Asks the kernel to fetch byte ranges of the package into the page cache in
+// the background, so storage reads the next chunk while this one is hashed
+// and the walk pauses; no thread of ours is involved.
+class ReadAhead
+{
+public:
+    enum class Mode { Off, WhereUseful, Always };
+
+    ReadAhead(QFile& file, Mode mode, qint64 chunkSize);
+
+    // Queues the first piece of the chunk after the one about to be read,
+    // behind that chunk's own pieces: when the read returns, storage is
+    // already on the next chunk instead of idling until its hint arrives.
+    // The kernel's own read-ahead runs this far past a read too.
+    void bridge(qint64 offset, qint64 nextLength);
+
+    // Hints the part of the range not hinted yet: a chunk's hint leaves out
+    // the piece its bridge already asked for.
+    void request(qint64 offset, qint64 length);
+
+    // No larger than the smallest read-ahead window of the cards we meet.
+    static constexpr qint64 Piece = 128 * 1024;
+
+private:
+    int fd; // -1: no hints
+    qint64 hintedEnd = 0; // the walk reads forward, so one end marks all that was hinted
+};
+
+// The kernel's own read-ahead window, in bytes, for the device that holds the
+// open file; -1 where sysfs does not tell.
+qint64 kernelReadAheadWindow(int fd);
+
+} // namespace Package
+} // namespace Upgrade
