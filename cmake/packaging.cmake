@@ -19,7 +19,7 @@ set(UPGRADE_PLUGIN_INSTALL_DIR "lib/upgradeviewmodel/plugins" CACHE STRING
 set(UPGRADE_TRANSLATIONS_INSTALL_DIR "${CMAKE_INSTALL_DATADIR}/upgradeviewmodel/translations" CACHE STRING
     "Folder of the plug-in's translations (.qm), relative to the install prefix")
 
-# The plug-in: libupgradeviewmodel.so.<version> and its SONAME link
+# The plug-in: libupgradeviewmodel.so.1.0.0 and its SONAME link
 # libupgradeviewmodel.so.1, which is what the host loads. No development link
 # (.so): nothing links against a plug-in.
 install(TARGETS upgradeviewmodel

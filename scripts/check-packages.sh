@@ -2,9 +2,10 @@
 # Makes the Debian packages of the native build (amd64) and of the cross build
 # (arm64) and checks them as a device image takes them: unpacked into a
 # scratch root with dpkg -x, the plug-in in the host's plug-in folder under
-# its SONAME, stripped, with the expected ELF identity, exports and needed
-# libraries; and the other architecture's packaged plug-in is refused by the
-# stand-in host's loader with a one-line reason naming both machines.
+# its SONAME (a link to the file that carries its major number), stripped,
+# with the expected ELF identity, exports and needed libraries; and the other
+# architecture's packaged plug-in is refused by the stand-in host's loader
+# with a one-line reason naming both machines.
 # Expects build/default and build/cross-arm64 to be built (scripts/test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."

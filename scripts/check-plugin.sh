@@ -3,7 +3,8 @@
 #   check-plugin.sh [--package] [--sanitized] PLUGIN MACHINE
 # MACHINE is readelf's name of the target machine: x86-64 or AArch64.
 #  - a 64-bit ELF shared object for MACHINE,
-#  - SONAME libupgradeviewmodel.so.1,
+#  - SONAME libupgradeviewmodel.so.1, and a file (after links) named by it or
+#    by it and a minor and patch number (libupgradeviewmodel.so.1.0.0),
 #  - exactly two exported symbols, pluginfo and pluginit,
 #  - needed libraries limited to Qt 5 Core and the C/C++ runtime.
 # With --package (a file from a Debian package): also no RPATH/RUNPATH and no
@@ -53,6 +54,11 @@ esac
 dynamic=$(LC_ALL=C "$readelf" -d -W "$plugin")
 soname=$(sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p' <<<"$dynamic")
 [[ $soname == libupgradeviewmodel.so.1 ]] || fail "SONAME is '$soname', expected libupgradeviewmodel.so.1"
+# ldconfig and the packages expect the real file to carry the SONAME's major
+# number; a file named by another version would look like a different ABI.
+file_name=$(basename "$(readlink -f "$plugin")")
+[[ $file_name == "$soname" || $file_name == "$soname".* ]] ||
+  fail "file is named '$file_name', expected $soname or $soname.<minor>.<patch>"
 
 allowed_needed=(libQt5Core.so.5 libstdc++.so.6 libgcc_s.so.1 libc.so.6 libm.so.6)
 mapfile -t needed < <(sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' <<<"$dynamic")
@@ -83,4 +89,4 @@ if ((failures)); then
   echo "plug-in check failed: $plugin ($failures problems)" >&2
   exit 1
 fi
-echo "plug-in check passed: $plugin: ELF64 $machine, SONAME $soname, exports pluginfo pluginit, needs ${needed[*]}"
+echo "plug-in check passed: $plugin: ELF64 $machine, SONAME $soname, file $file_name, exports pluginfo pluginit, needs ${needed[*]}"

@@ -60,8 +60,8 @@ bool PackageInfo::read(const QString& filePath)
     if (headerLength > 0x7fffffffu)
         decodeError = "header length " + std::to_string(qint32(headerLength)) + " is negative for the device";
     else
-        headerDecoded = LCD::ProtoModel::decode<LCD::ProtoModel::Device::s_UpgradeInfo>(header.toStdString(),
-                                                                                        info, decodeError);
+        headerDecoded = LCD::ProtoModel::decode<LCD::ProtoModel::Device::s_UpgradeInfo>(
+            header.toStdString(), headerInfo, decodeError);
     headerError = QString::fromStdString(decodeError);
 
     checkLength = littleEndian32(file.read(4));
@@ -100,31 +100,31 @@ void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, con
 QString PackageInfo::toText() const
 {
     QString text;
-    QTextStream out(&text);
-    out << "package:      " << path << " (" << fileSize << " bytes)\n";
-    out << "magic:        " << quoted(magic) << "\n";
-    out << "header:       " << headerLength << " bytes\n";
+    QTextStream stream(&text);
+    stream << "package:      " << path << " (" << fileSize << " bytes)\n";
+    stream << "magic:        " << quoted(magic) << "\n";
+    stream << "header:       " << headerLength << " bytes\n";
     if (headerDecoded) {
-        out << "  name:        " << QString::fromStdString(info.name) << "\n";
-        out << "  modelID:     " << info.modelID << "\n";
-        out << "  mainVersion: " << QString::fromStdString(info.mainVersion) << "\n";
-        out << "  dataVersion: " << QString::fromStdString(info.dataVersion) << "\n";
+        stream << "  name:        " << QString::fromStdString(headerInfo.name) << "\n";
+        stream << "  modelID:     " << headerInfo.modelID << "\n";
+        stream << "  mainVersion: " << QString::fromStdString(headerInfo.mainVersion) << "\n";
+        stream << "  dataVersion: " << QString::fromStdString(headerInfo.dataVersion) << "\n";
     } else {
-        out << "  not decodable: " << headerError << "\n";
+        stream << "  not decodable: " << headerError << "\n";
     }
-    out << "check block:  " << checkLength << " bytes\n";
-    out << "  md5:         " << checkMd5 << "\n";
-    out << "images:       " << images.size() << "\n";
+    stream << "check block:  " << checkLength << " bytes\n";
+    stream << "  md5:         " << checkMd5 << "\n";
+    stream << "images:       " << images.size() << "\n";
     for (size_t i = 0; i < images.size(); ++i) {
         const Image& image = images[i];
-        out << "  #" << i + 1 << " " << image.type << ": offset " << image.offset << ", record " << image.size
-            << " bytes, sub-header " << image.subHeaderLength << " bytes, data " << image.dataLength
-            << " bytes, md5 " << image.md5;
+        stream << "  #" << i + 1 << " " << image.type << ": offset " << image.offset << ", record "
+               << image.size << " bytes, sub-header " << image.subHeaderLength << " bytes, data "
+               << image.dataLength << " bytes, md5 " << image.md5;
         if (image.magic != "Vesk")
-            out << ", bad magic " << quoted(image.magic);
+            stream << ", bad magic " << quoted(image.magic);
         if (image.missing > 0)
-            out << ", truncated by " << image.missing << " bytes";
-        out << "\n";
+            stream << ", truncated by " << image.missing << " bytes";
+        stream << "\n";
     }
     return text;
 }
@@ -133,10 +133,10 @@ QJsonObject PackageInfo::toJson() const
 {
     QJsonObject headerObject{{"length", qint64(headerLength)}, {"decoded", headerDecoded}};
     if (headerDecoded) {
-        headerObject.insert("name", QString::fromStdString(info.name));
-        headerObject.insert("modelID", info.modelID);
-        headerObject.insert("mainVersion", QString::fromStdString(info.mainVersion));
-        headerObject.insert("dataVersion", QString::fromStdString(info.dataVersion));
+        headerObject.insert("name", QString::fromStdString(headerInfo.name));
+        headerObject.insert("modelID", headerInfo.modelID);
+        headerObject.insert("mainVersion", QString::fromStdString(headerInfo.mainVersion));
+        headerObject.insert("dataVersion", QString::fromStdString(headerInfo.dataVersion));
     } else {
         headerObject.insert("error", headerError);
     }

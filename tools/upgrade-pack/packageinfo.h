@@ -42,7 +42,7 @@ private:
     QByteArray header;
     bool headerDecoded = false;
     QString headerError;
-    LCD::ProtoModel::Device::s_UpgradeInfo info;
+    LCD::ProtoModel::Device::s_UpgradeInfo headerInfo;
     quint32 checkLength = 0;
     QString checkText;
     QString checkMd5;
