@@ -45,11 +45,13 @@ static const QMap<LCD::Enum::TestPatternType, QString> g_mapIconPath = {
 };
 #undef LCD_ICON_DIR
 
+// clang-format off
 static const QMap<LCD::Enum::Interface::ThumbTagName, int> g_mapThumbTagName = {
     {LCD::Enum::Interface::Thumb0, 0}, {LCD::Enum::Interface::Thumb1, 1},
     {LCD::Enum::Interface::Thumb2, 2}, {LCD::Enum::Interface::Thumb3, 3},
     {LCD::Enum::Interface::Thumb4, 4}, {LCD::Enum::Interface::Thumb5, 5},
 };
+// clang-format on
 
 static const QMap<LCD::Enum::Interface::DetailTagName, int> g_mapDetailTimingTagName = {
     {LCD::Enum::Interface::Detail0, 0},   {LCD::Enum::Interface::Detail1, 1},
@@ -78,6 +80,7 @@ static const QMap<LCD::Enum::Interface::ConnectorType, QString> g_mapConnectorTy
 };
 
 // Positions 0 and 3 are swapped; the rest map to themselves.
+// clang-format off
 static const QMap<int, LCD::Enum::Interface::InterfaceColorSpace> g_mapOrderColorSpace = {
     {0, LCD::Enum::Interface::ColorSpace3},
     {1, LCD::Enum::Interface::ColorSpace1},
@@ -85,6 +88,7 @@ static const QMap<int, LCD::Enum::Interface::InterfaceColorSpace> g_mapOrderColo
     {3, LCD::Enum::Interface::ColorSpace0},
     {255, LCD::Enum::Interface::ColorSpaceAuto},
 };
+// clang-format on
 
 static const std::string ScreenColorSpaceViewModel = "screencolorspaceviewmodel";
 static const std::string ScreenColorDepthViewModel = "screencolordepthviewmodel";

@@ -36,10 +36,12 @@ namespace Interface {
 
 enum ThumbTagName : int32_t { Thumb0, Thumb1, Thumb2, Thumb3, Thumb4, Thumb5 };
 
+// clang-format off
 enum DetailTagName : int32_t {
     Detail0, Detail1, Detail2, Detail3, Detail4, Detail5, Detail6,
     Detail7, Detail8, Detail9, Detail10, Detail11, Detail12, Detail13,
 };
+// clang-format on
 
 enum ConnectorType : int32_t {
     ConnectorNone = 0,

@@ -20,7 +20,7 @@ struct ComponentInfo
 struct PluginInfo
 {
     const char* apiVersion;
-    const ComponentInfo* const* components;   // null-terminated
+    const ComponentInfo* const* components; // null-terminated
     const char* name;
     const char* version;
     const char* description;

@@ -9,8 +9,7 @@ namespace krt {
 // Registration machinery for one component type T. T must reach
 // IMessageHandler through a chain of single, first bases, so that the
 // component's address is also its handler's address.
-template <typename T>
-class ComponentTmpl
+template <typename T> class ComponentTmpl
 {
 public:
     static void* creator()

@@ -15,7 +15,7 @@ public:
     // Releases whatever the slot holds (an IMessage or an IReply; null is fine).
     virtual void releaseMessage(void** slot) = 0;
     virtual int send(IMessage** request, IReply** reply, int flags) = 0;
-    virtual void reserved3() = 0;      // host slot the plug-in never calls
+    virtual void reserved3() = 0; // host slot the plug-in never calls
     virtual int registerCommand(int id, std::string sender) = 0;
 
 protected:

@@ -11,7 +11,7 @@ constexpr int MessageTypeEvent = static_cast<int>(0xf0000002);
 class IMessage
 {
 public:
-    virtual ~IMessage() = default;     // occupies the host's first two slots
+    virtual ~IMessage() = default; // occupies the host's first two slots
     virtual int type() const = 0;
     virtual int id() const = 0;
     virtual int size() const = 0;

@@ -6,7 +6,7 @@ namespace krt {
 class IReply
 {
 public:
-    virtual void reserved0() = 0;      // host slot the plug-in never calls
+    virtual void reserved0() = 0; // host slot the plug-in never calls
     virtual const void* data() const = 0;
     virtual int size() const = 0;
 

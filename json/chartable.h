@@ -10,7 +10,7 @@ enum : uint8_t { char_other = 16, char_space = 17 };
 
 constexpr std::array<uint8_t, 103> make_char_table()
 {
-    std::array<uint8_t, 103> table {};
+    std::array<uint8_t, 103> table{};
     for (int c = 0; c < 103; ++c)
         table[c] = char_other;
     for (int c = '0'; c <= '9'; ++c)
@@ -19,7 +19,7 @@ constexpr std::array<uint8_t, 103> make_char_table()
         table['A' + c] = uint8_t(10 + c);
         table['a' + c] = uint8_t(10 + c);
     }
-    for (int c : { '\t', '\n', '\f', '\r', ' ' })
+    for (int c : {'\t', '\n', '\f', '\r', ' '})
         table[c] = char_space;
     return table;
 }

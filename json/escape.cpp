@@ -47,6 +47,7 @@ bool decode_escape(std::string& out, const char*& p, const char* end)
 {
     const char c = *p++;
     switch (c) {
+    // clang-format off
     case '"': case '\\': case '/':
         out += c;
         return true;
@@ -57,6 +58,7 @@ bool decode_escape(std::string& out, const char*& p, const char* end)
     case 't': out += '\t'; return true;
     case 'u': return decode_unicode(out, p, end);
     default: return false;
+        // clang-format on
     }
 }
 

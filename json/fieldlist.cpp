@@ -23,7 +23,7 @@ std::vector<string_ref> split_fields(const char* text)
         if (*p != '\0' && !separates(*p))
             continue;
         if (p != start)
-            names.push_back({ start, size_t(p - start) });
+            names.push_back({start, size_t(p - start)});
         if (*p == '\0')
             return names;
         start = p + 1;

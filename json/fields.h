@@ -13,6 +13,8 @@
 //   };
 //
 // Adds member functions only, so the record's layout does not change.
+// clang-format off
 #define AJSON(...)                                                                                         \
     static constexpr const char* ajson_field_text() { return #__VA_ARGS__; }                            \
     auto ajson_fields() { return std::tie(__VA_ARGS__); }
+// clang-format on

@@ -23,8 +23,7 @@ void read_nth(reader& rd, size_t index, const Members& members, std::index_seque
 } // namespace detail
 
 // The JSON binding of a record T that declares AJSON(...) with its members.
-template <typename T>
-struct json_impl
+template <typename T> struct json_impl
 {
     // The member names of T's AJSON text, split once per process.
     static const std::vector<detail::string_ref>& this_field_list()
@@ -65,7 +64,7 @@ struct json_impl
             const token& t = rd.current();
             if (t.kind != token_kind::string)
                 rd.error("object key must be string");
-            const detail::string_ref key { t.chars, t.length };
+            const detail::string_ref key{t.chars, t.length};
             rd.next();
             if (!t.is(':'))
                 rd.error("invalid json document!");

@@ -45,7 +45,7 @@ private:
 
     size_t m_depth = 0;
     bool m_top = false; // the innermost level's kind, read on every step
-    std::array<uint64_t, 8> m_inline {};
+    std::array<uint64_t, 8> m_inline{};
     std::vector<uint64_t> m_more;
 };
 

@@ -30,8 +30,10 @@ bool is_digit(char c)
 constexpr bool ends_word(char c)
 {
     switch (c) {
+    // clang-format off
     case '\t': case '\n': case '\r': case ' ':
     case ',': case ':': case '[': case ']': case '{': case '}':
+        // clang-format on
         return true;
     default:
         return false;
@@ -46,7 +48,7 @@ enum : uint8_t { plainQuoted = 1, plainWord = 2, plainBlank = 4, startsBlank = 8
 
 constexpr std::array<uint8_t, 256> make_plain_table()
 {
-    std::array<uint8_t, 256> table {};
+    std::array<uint8_t, 256> table{};
     for (int c = 1; c < 256; ++c) {
         const bool special = c == '\n' || c == '\r';
         if (!special && c != '"' && c != '\\')
@@ -56,7 +58,7 @@ constexpr std::array<uint8_t, 256> make_plain_table()
     }
     table[' '] |= plainBlank;
     table['\t'] |= plainBlank;
-    for (int c : { ' ', '\t', '\n', '\r', '/' })
+    for (int c : {' ', '\t', '\n', '\r', '/'})
         table[c] |= startsBlank;
     return table;
 }
@@ -166,7 +168,9 @@ void reader::next()
         return make_end();
     case '"':
         return read_quoted();
+    // clang-format off
     case ',': case ':': case '[': case ']': case '{': case '}':
+        // clang-format on
         return read_symbol();
     case '-':
         m_token.negative = true;

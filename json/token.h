@@ -24,7 +24,7 @@ struct token
     union {
         uint64_t integer;
         double real;
-    } value = { 0 };
+    } value = {0};
     bool negative = false;
 
     // Tests the first character whatever the kind, as the object reader

@@ -56,7 +56,8 @@ protected:
     std::string name;
 
 private:
-    void insertHandler(std::unordered_map<int, MessageHandlerFunc>& table, int id, MessageHandlerFunc&& handler);
+    void insertHandler(std::unordered_map<int, MessageHandlerFunc>& table, int id,
+                       MessageHandlerFunc&& handler);
 
     std::mutex mutex;
     std::unordered_map<int, MessageHandlerFunc> commandHandlers;

@@ -11,11 +11,8 @@ const krt::ComponentInfo* const lcdupgradeviewmodelplugin_krt_componentInfoTable
 const krt::PluginInfo* pluginfo()
 {
     static const krt::PluginInfo pinfo = {
-        "0.1",
-        lcdupgradeviewmodelplugin_krt_componentInfoTable,
-        "upgradeviewmodel",
-        "0.1.0",
-        "{\"desc\":\"upgrade view model plugin!\",\"end\":0 }",
+        "0.1",   lcdupgradeviewmodelplugin_krt_componentInfoTable,       "upgradeviewmodel",
+        "0.1.0", "{\"desc\":\"upgrade view model plugin!\",\"end\":0 }",
     };
     return &pinfo;
 }

@@ -34,24 +34,25 @@ QDebug operator<<(QDebug stream, const MessageBoxInfo& info)
 {
     // Filled one placeholder at a time, lowest number first, as the UI team's
     // log readers expect.
-    const QString line = QStringLiteral(
-        "func code(%1), box type(%2), total rate(%3), sub rate(%4), visiable(%5), can revoke(%6), "
-        "tip time(%7), text(%8), btn text(%9), second btn(%10),currentStatus(%11), isLocal(%12), "
-        "bAccept(%13),deviceStatus(%14) ")
-        .arg(info.funcCode)
-        .arg(info.boxType)
-        .arg(info.totalRate)
-        .arg(info.subRate)
-        .arg(flagValue(info.visiable))
-        .arg(flagValue(info.canRevoke))
-        .arg(info.tipTime)
-        .arg(fieldText(info.text))
-        .arg(fieldText(info.btnText))
-        .arg(fieldText(info.secondBtn))
-        .arg(info.currentStatus)
-        .arg(flagValue(info.isLocal))
-        .arg(flagValue(info.bAccept))
-        .arg(info.deviceStatus);
+    const QString line
+        = QStringLiteral(
+              "func code(%1), box type(%2), total rate(%3), sub rate(%4), visiable(%5), can revoke(%6), "
+              "tip time(%7), text(%8), btn text(%9), second btn(%10),currentStatus(%11), isLocal(%12), "
+              "bAccept(%13),deviceStatus(%14) ")
+              .arg(info.funcCode)
+              .arg(info.boxType)
+              .arg(info.totalRate)
+              .arg(info.subRate)
+              .arg(flagValue(info.visiable))
+              .arg(flagValue(info.canRevoke))
+              .arg(info.tipTime)
+              .arg(fieldText(info.text))
+              .arg(fieldText(info.btnText))
+              .arg(fieldText(info.secondBtn))
+              .arg(info.currentStatus)
+              .arg(flagValue(info.isLocal))
+              .arg(flagValue(info.bAccept))
+              .arg(info.deviceStatus);
     stream << line;
     return stream;
 }

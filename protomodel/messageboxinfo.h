@@ -12,10 +12,10 @@ namespace Structs {
 // 812-byte memory image: texts are zero-terminated UTF-8 in 256-byte arrays.
 struct MessageBoxInfo
 {
-    int32_t funcCode = 0;       // 1 the upgrade, -1 the hide record
-    int32_t boxType = 0;        // 5 progress, 1 success, 4 failure
+    int32_t funcCode = 0; // 1 the upgrade, -1 the hide record
+    int32_t boxType = 0; // 5 progress, 1 success, 4 failure
     int32_t subRate = 0;
-    int32_t totalRate = 0;      // -1: none
+    int32_t totalRate = 0; // -1: none
     uint8_t reserved[8] = {};
     char text[256] = {};
     bool bAccept = false;
@@ -27,7 +27,7 @@ struct MessageBoxInfo
     char secondBtn[256] = {};
     bool isLocal = false;
     uint8_t padding1[3] = {};
-    int32_t currentStatus = 0;  // 1 running, 2 finished
+    int32_t currentStatus = 0; // 1 running, 2 finished
     int32_t deviceStatus = 0;
 };
 

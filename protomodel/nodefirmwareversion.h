@@ -28,7 +28,7 @@ struct s_FirmwareModule
 // (command 0xfc050015). Only firmwareVersion is read here.
 struct s_NodeFirmwareVersion
 {
-    uint64_t timestamp;                // left unset by construction, as on the device side
+    uint64_t timestamp; // left unset by construction, as on the device side
     std::string hardwareVersion;
     std::string softwareVersion;
     std::string firmwareVersion;

@@ -7,8 +7,7 @@ namespace GlobalMessageHander {
 
 // Wrapper whose address travels as the payload of a query command; the
 // device side overwrites result in place during the synchronous send.
-template <typename T>
-struct QueryInfo
+template <typename T> struct QueryInfo
 {
     std::function<void(const T&)> callback;
     T result{};
@@ -16,8 +15,7 @@ struct QueryInfo
 
 // Same for a request with a key: the device side reads request and fills
 // response in place.
-template <typename T, typename R>
-struct RequestInfo
+template <typename T, typename R> struct RequestInfo
 {
     std::function<void(const T&)> callback;
     R request{};

@@ -26,7 +26,7 @@ struct s_UpgradeFileConfig
     std::string filePath;
     std::string fileName;
     int32_t option = 0;
-    int64_t transferMode = 0x100000000LL;   // bytes in memory: 00 00 00 00 01 00 00 00
+    int64_t transferMode = 0x100000000LL; // bytes in memory: 00 00 00 00 01 00 00 00
     int32_t reserved = 0;
     std::vector<s_UpgradeFileSegment> segments;
 };

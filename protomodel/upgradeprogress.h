@@ -23,7 +23,7 @@ struct s_UpgradeProgressPart
 struct s_UpgradeProgress
 {
     int32_t nodeId = 0;
-    int32_t status = 0;     // 0 hide, 1 updating, 2 succeeded, 3 failed
+    int32_t status = 0; // 0 hide, 1 updating, 2 succeeded, 3 failed
     int32_t progress = 0;
     std::vector<s_UpgradeProgressPart> parts;
 };

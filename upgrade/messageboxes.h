@@ -34,7 +34,8 @@ enum class Step {
 };
 
 // The box a report shows, and what to do with it.
-Step boxForProgress(const LCD::ProtoModel::Device::s_UpgradeProgress& progress, LCD::Structs::MessageBoxInfo& box);
+Step boxForProgress(const LCD::ProtoModel::Device::s_UpgradeProgress& progress,
+                    LCD::Structs::MessageBoxInfo& box);
 
 // The record that withdraws the box.
 LCD::Structs::MessageBoxInfo hiddenBox();

@@ -39,7 +39,9 @@ void ReadAhead::request(qint64 offset, qint64 length)
 
 qint64 kernelReadAheadWindow(int fd)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (fstat(fd, &st) != 0)
         return -1;
     const QString device = QStringLiteral("%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));

@@ -2,6 +2,7 @@
 
 namespace Upgrade {
 
+// clang-format off
 // Message ids of the upgrade road. Received:
 constexpr int MsgSetUpgradeFile = static_cast<int>(0xfc000006);       // event, path
 constexpr int MsgGetUpgradeMD5 = static_cast<int>(0xfc000010);        // event, path
@@ -17,6 +18,7 @@ constexpr int MsgStartUpgrade = static_cast<int>(0xfc050006);         // command
 constexpr int MsgStartResult = static_cast<int>(0xfc020005);          // event, 1 byte
 constexpr int MsgVerifyResult = static_cast<int>(0xfc020019);         // event, 1 byte
 constexpr int MsgMessageBox = static_cast<int>(0xfc02001e);           // event, 812-byte record
+// clang-format on
 
 // The one supported device type.
 constexpr int SupportedModelId = 29974;

@@ -275,8 +275,8 @@ krt::IMessage* UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage* msg)
 
     // Looked up anew for every reply rather than through the base's pointer.
     krt::IHostApi* host = krt::api::get().host;
-    auto* messageCenter =
-        host ? static_cast<krt::IMessageCenter*>(host->lookup(krt::MessageCenterService)) : nullptr;
+    auto* messageCenter
+        = host ? static_cast<krt::IMessageCenter*>(host->lookup(krt::MessageCenterService)) : nullptr;
     Q_ASSERT(messageCenter);
     if (!messageCenter)
         return nullptr;

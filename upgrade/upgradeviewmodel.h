@@ -1,7 +1,7 @@
 #pragma once
 
-#include "message/messagehandler.h"
 #include "host/componenttmpl.h"
+#include "message/messagehandler.h"
 #include "protomodel/upgradeinfo.h"
 #include "protomodel/upgradeprogress.h"
 #include "upgrade/checkpacket.h"
@@ -67,5 +67,4 @@ private:
 
 // Registration record of the component, defined with the view model so that
 // it is filled at load right after the shared constant tables.
-template <>
-krt::ComponentInfo krt::ComponentTmpl<Upgrade::UpgradeViewModel>::componentInfo;
+template <> krt::ComponentInfo krt::ComponentTmpl<Upgrade::UpgradeViewModel>::componentInfo;

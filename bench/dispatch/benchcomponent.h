@@ -15,7 +15,9 @@ class BenchComponent : public LCD::Message::MessageHandler
 public:
     enum class Binding { Lambda, Bind };
 
-    BenchComponent(std::vector<int> ids, Binding binding) : handledIds(std::move(ids)), how(binding)
+    BenchComponent(std::vector<int> ids, Binding binding)
+        : handledIds(std::move(ids))
+        , how(binding)
     {
         name = "bench";
     }

@@ -27,10 +27,10 @@ using bench::BenchComponent;
 using HandlerFunc = std::function<const krt::IMessage*(const krt::IMessage*)>;
 
 // The view model's seven ids; every benchmark cycles through them in order.
-const std::vector<int> ids = {Upgrade::MsgSetUpgradeFile,     Upgrade::MsgUpgradeFinished,
-                              Upgrade::MsgDeviceInfoChanged,  Upgrade::MsgGetUpgradeFileInfo,
-                              Upgrade::MsgMessageBoxReturned, Upgrade::MsgGetUpgradeMD5,
-                              Upgrade::MsgUpgradeProgress};
+const std::vector<int> ids
+    = {Upgrade::MsgSetUpgradeFile,     Upgrade::MsgUpgradeFinished,    Upgrade::MsgDeviceInfoChanged,
+       Upgrade::MsgGetUpgradeFileInfo, Upgrade::MsgMessageBoxReturned, Upgrade::MsgGetUpgradeMD5,
+       Upgrade::MsgUpgradeProgress};
 
 } // namespace
 
@@ -85,14 +85,15 @@ std::vector<std::unique_ptr<Standin::StandinMessage>> makeMessages()
 {
     std::vector<std::unique_ptr<Standin::StandinMessage>> messages;
     for (int id : ids)
-        messages.push_back(std::make_unique<Standin::StandinMessage>(krt::MessageTypeEvent, id, 0, nullptr, "ui"));
+        messages.push_back(
+            std::make_unique<Standin::StandinMessage>(krt::MessageTypeEvent, id, 0, nullptr, "ui"));
     return messages;
 }
 
 void countAllocations(benchmark::State& state, long before)
 {
-    state.counters["allocs/msg"] = benchmark::Counter(double(bench::allocationCount() - before),
-                                                      benchmark::Counter::kAvgIterations);
+    state.counters["allocs/msg"]
+        = benchmark::Counter(double(bench::allocationCount() - before), benchmark::Counter::kAvgIterations);
 }
 
 // A component registered with a stand-in host; it looks the host up once,
@@ -103,7 +104,8 @@ std::unique_ptr<BenchComponent> makeComponent(Standin::StandinHost& host, BenchC
     krt::api::get().host = &host;
     auto component = std::make_unique<BenchComponent>(ids, binding);
     krt::api::get().host = nullptr;
-    const Standin::StandinMessage init(krt::MessageTypeEvent, LCD::Message::MsgInitialize, 0, nullptr, "host");
+    const Standin::StandinMessage init(krt::MessageTypeEvent, LCD::Message::MsgInitialize, 0, nullptr,
+                                       "host");
     component->handleMessage(&init);
     return component;
 }

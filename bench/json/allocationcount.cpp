@@ -13,7 +13,7 @@ extern "C" void __libc_free(void* p);
 
 namespace {
 
-std::atomic<uint64_t> g_allocations { 0 };
+std::atomic<uint64_t> g_allocations{0};
 
 void* counted(void* p)
 {

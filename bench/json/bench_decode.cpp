@@ -6,8 +6,8 @@
 
 #include "allocationcount.h"
 
-#include "json/decode.h"
 #include "protomodel/upgradeinfo.h"
+#include "json/decode.h"
 
 #include <QByteArray>
 #include <QJsonDocument>
@@ -104,7 +104,7 @@ private:
     std::string* member(std::string_view key)
     {
         m_model = key == "modelID";
-        return key == "name" ? &m_info.name
+        return key == "name"       ? &m_info.name
             : key == "mainVersion" ? &m_info.mainVersion
             : key == "dataVersion" ? &m_info.dataVersion
                                    : nullptr;
@@ -203,7 +203,7 @@ public:
         ConsoleReporter::Finalize();
         std::printf("\n%-8s %-15s %14s %14s %16s %14s\n", "header", "decoder", "decodes/s", "allocs/decode",
                     "x QJsonDocument", "x RapidJSON");
-        for (const char* header : { "typical", "large" })
+        for (const char* header : {"typical", "large"})
             print_header(header);
     }
 
@@ -218,7 +218,7 @@ private:
     {
         const double qt = rate(header + "/QJsonDocument");
         const double rapid = rate(header + "/RapidJSON");
-        for (const char* decoder : { "decode", "QJsonDocument", "RapidJSON" }) {
+        for (const char* decoder : {"decode", "QJsonDocument", "RapidJSON"}) {
             const std::string name = header + "/" + decoder;
             const auto found = m_results.find(name);
             if (found == m_results.end())
@@ -237,11 +237,11 @@ private:
 int main(int argc, char** argv)
 {
     const std::vector<std::pair<const char*, Decoder>> decoders
-        = { { "decode", decode_ajson }, { "QJsonDocument", decode_qjson }, { "RapidJSON", decode_rapidjson } };
+        = {{"decode", decode_ajson}, {"QJsonDocument", decode_qjson}, {"RapidJSON", decode_rapidjson}};
     const std::vector<std::pair<const char*, const std::string*>> headers
-        = { { "typical", &typicalHeader }, { "large", &largeHeader } };
+        = {{"typical", &typicalHeader}, {"large", &largeHeader}};
     for (const auto& [header, text] : headers) {
-        check_decoders_agree(*text, { decode_ajson, decode_qjson, decode_rapidjson });
+        check_decoders_agree(*text, {decode_ajson, decode_qjson, decode_rapidjson});
         for (const auto& [name, decode] : decoders) {
             const Decoder d = decode;
             const std::string* t = text;
@@ -249,7 +249,8 @@ int main(int argc, char** argv)
                                          [d, t](benchmark::State& state) { run(state, d, *t); });
         }
     }
-    std::printf("typical header: %zu bytes, large header: %zu bytes\n", typicalHeader.size(), largeHeader.size());
+    std::printf("typical header: %zu bytes, large header: %zu bytes\n", typicalHeader.size(),
+                largeHeader.size());
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

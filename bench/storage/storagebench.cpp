@@ -158,8 +158,7 @@ double storageFloor(const QString& path)
         std::exit(1);
     const Clock::time_point start = Clock::now();
     ssize_t n;
-    while ((n = read(fd, buffer, ChunkSize)) > 0) {
-    }
+    while ((n = read(fd, buffer, ChunkSize)) > 0) { }
     const double seconds = secondsSince(start);
     if (n < 0) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(path), std::strerror(errno));
@@ -308,7 +307,8 @@ int run(const QStringList& args)
             const double seconds = variant.measure();
             variant.seconds.push_back(seconds);
             variant.mebibytes = stats.mebibytesRead();
-            std::fprintf(stderr, "%s round %d: %-18s %7.2f s", qPrintable(label), r + 1, variant.name, seconds);
+            std::fprintf(stderr, "%s round %d: %-18s %7.2f s", qPrintable(label), r + 1, variant.name,
+                         seconds);
             if (variant.mebibytes >= 0)
                 std::fprintf(stderr, "  (device read %.0f MiB)", variant.mebibytes);
             std::fprintf(stderr, "\n");
@@ -325,8 +325,8 @@ int run(const QStringList& args)
                     "| read-ahead / max(floors) | read-ahead / plain |\n");
         std::printf("|---|---|---|---|---|---|---|\n");
     }
-    std::printf("| %s | %.2f s | %.2f s | %.2f s | %.2f s | %.3f | %.3f |\n", qPrintable(label), plain, hinted,
-                storage, hashPause, hinted / bound, hinted / plain);
+    std::printf("| %s | %.2f s | %.2f s | %.2f s | %.2f s | %.3f | %.3f |\n", qPrintable(label), plain,
+                hinted, storage, hashPause, hinted / bound, hinted / plain);
     std::fflush(stdout);
     return 0;
 }
@@ -344,8 +344,9 @@ int main(int argc, char* argv[])
     else if (command == QLatin1String("run"))
         status = run(args);
     if (status == 2)
-        std::fprintf(stderr,
-                     "usage: storagebench make-package PATH [--data-mib N]\n"
-                     "       storagebench run PACKAGE [--repeat N] [--label TEXT] [--stats FILE] [--header]\n");
+        std::fprintf(
+            stderr,
+            "usage: storagebench make-package PATH [--data-mib N]\n"
+            "       storagebench run PACKAGE [--repeat N] [--label TEXT] [--stats FILE] [--header]\n");
     return status;
 }

@@ -58,8 +58,7 @@ int64_t monotonicNs()
 void sleepUntilNs(int64_t deadline)
 {
     const timespec when{time_t(deadline / 1000000000), long(deadline % 1000000000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &when, nullptr) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &when, nullptr) == EINTR) { }
 }
 
 // One channel of fixed bandwidth. A read reserves the next free stretch of
@@ -101,7 +100,7 @@ private:
 
 struct State
 {
-    int directFd = -1;   // O_DIRECT, for paced reads; -1 when the file system refuses it
+    int directFd = -1; // O_DIRECT, for paced reads; -1 when the file system refuses it
     int bufferedFd = -1; // for writes, and for reads where O_DIRECT is refused
     off_t size = 0;
     Pacer pacer;
@@ -183,7 +182,8 @@ int fsGetattr(const char* path, struct stat* st, fuse_file_info*)
     return 0;
 }
 
-int fsReaddir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*, fuse_readdir_flags)
+int fsReaddir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
+              fuse_readdir_flags)
 {
     if (std::strcmp(path, "/") != 0)
         return -ENOENT;
@@ -194,7 +194,8 @@ int fsReaddir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_
 
 int fsOpen(const char* path, fuse_file_info* fi)
 {
-    if (std::strcmp(path, DiskPath) != 0 && std::strcmp(path, RatePath) != 0 && std::strcmp(path, StatsPath) != 0)
+    if (std::strcmp(path, DiskPath) != 0 && std::strcmp(path, RatePath) != 0
+        && std::strcmp(path, StatsPath) != 0)
         return -ENOENT;
     // No page cache for our files: every read of the loop device has to
     // reach the pacing, and the control files must show current values.
@@ -298,7 +299,9 @@ int main(int argc, char* argv[])
     if (state.directFd < 0)
         std::fprintf(stderr, "%s: no O_DIRECT (%s); dropping backing pages after each read instead\n",
                      options.backing, std::strerror(errno));
-    struct stat st{};
+    struct stat st
+    {
+    };
     fstat(state.bufferedFd, &st);
     state.size = st.st_size;
     if (options.rate)

@@ -56,7 +56,8 @@ bool isAarch64Elf(const char* path)
     const ssize_t got = read(fd, header, sizeof header);
     close(fd);
     return got == static_cast<ssize_t>(sizeof header) && memcmp(header, ELFMAG, SELFMAG) == 0
-        && header[EI_DATA] == ELFDATA2LSB && (header[EI_NIDENT + 2] | (header[EI_NIDENT + 3] << 8)) == EM_AARCH64;
+        && header[EI_DATA] == ELFDATA2LSB
+        && (header[EI_NIDENT + 2] | (header[EI_NIDENT + 3] << 8)) == EM_AARCH64;
 }
 
 int execute(const char* path, char* const argv[], char* const envp[])
@@ -102,7 +103,7 @@ int executeSearching(const char* file, char* const argv[], char* const envp[])
     if (!path)
         path = "/usr/local/bin:/usr/bin:/bin";
     int lastError = ENOENT;
-    for (const char* dir = path;; ) {
+    for (const char* dir = path;;) {
         const char* end = strchrnul(dir, ':');
         char candidate[PATH_MAX];
         const size_t dirLength = static_cast<size_t>(end - dir);

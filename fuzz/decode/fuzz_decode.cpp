@@ -2,12 +2,12 @@
 // skipper on their own, checking that every failure is a reader error and
 // that tokens never point outside the text.
 
+#include "protomodel/upgradeinfo.h"
 #include "json/decode.h"
 #include "json/escape.h"
 #include "json/exception.h"
 #include "json/reader.h"
 #include "json/skip.h"
-#include "protomodel/upgradeinfo.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -10,7 +10,10 @@ class StandinHost;
 class CommandDispatcher : public krt::ICommandDispatcher
 {
 public:
-    explicit CommandDispatcher(StandinHost& host) : host(host) { }
+    explicit CommandDispatcher(StandinHost& host)
+        : host(host)
+    {
+    }
     virtual ~CommandDispatcher() = default;
 
     krt::IMessage* createMessage(int id, int size, const void* data, const char* sender) override;

@@ -124,7 +124,8 @@ QString elfMismatch(const QString& path)
     if (!file.elf)
         return QStringLiteral("%1 is not an ELF shared object").arg(path);
     const ElfIdent host = hostElfIdent();
-    if (file.machine == host.machine && file.elfClass == host.elfClass && file.dataEncoding == host.dataEncoding)
+    if (file.machine == host.machine && file.elfClass == host.elfClass
+        && file.dataEncoding == host.dataEncoding)
         return QString();
     return QStringLiteral("%1 is built for %2, this host runs %3").arg(path, describe(file), describe(host));
 }

@@ -8,11 +8,11 @@ namespace Standin {
 // was built for.
 struct ElfIdent
 {
-    bool readable = false;  // the file could be opened and read
-    bool elf = false;       // it starts with the ELF magic
-    int elfClass = 0;       // 1: 32-bit, 2: 64-bit
-    int dataEncoding = 0;   // 1: little-endian, 2: big-endian
-    int machine = 0;        // e_machine, EM_* from <elf.h>
+    bool readable = false; // the file could be opened and read
+    bool elf = false; // it starts with the ELF magic
+    int elfClass = 0; // 1: 32-bit, 2: 64-bit
+    int dataEncoding = 0; // 1: little-endian, 2: big-endian
+    int machine = 0; // e_machine, EM_* from <elf.h>
 };
 
 ElfIdent readElfIdent(const QString& path);

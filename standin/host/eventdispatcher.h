@@ -10,7 +10,10 @@ class StandinHost;
 class EventDispatcher : public krt::IEventDispatcher
 {
 public:
-    explicit EventDispatcher(StandinHost& host) : host(host) { }
+    explicit EventDispatcher(StandinHost& host)
+        : host(host)
+    {
+    }
     virtual ~EventDispatcher() = default;
 
     krt::IMessage* createMessage(int id, int size, const void* data, const char* sender) override;

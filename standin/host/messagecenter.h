@@ -10,7 +10,10 @@ class StandinHost;
 class MessageCenter : public krt::IMessageCenter
 {
 public:
-    explicit MessageCenter(StandinHost& host) : host(host) { }
+    explicit MessageCenter(StandinHost& host)
+        : host(host)
+    {
+    }
     virtual ~MessageCenter() = default;
 
     krt::IMessage* createMessage(int id, const char* sender, int size, const void* data, int flags) override;

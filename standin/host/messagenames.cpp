@@ -5,6 +5,7 @@ namespace Standin {
 const char* messageName(int id)
 {
     switch (static_cast<unsigned>(id)) {
+    // clang-format off
     case 0xfc000006u: return "setUpgradeFile";
     case 0xfc000010u: return "verifyPackage";
     case 0xfc000029u: return "getUpgradeFileInfo";
@@ -20,6 +21,7 @@ const char* messageName(int id)
     case 0xfc02001eu: return "messageBox";
     case 0xffff0000u: return "initialize";
     default: return "?";
+        // clang-format on
     }
 }
 

@@ -1,10 +1,10 @@
 #include "pluginloader.h"
 
+#include "elfident.h"
+#include "host/componentinfo.h"
 #include "host/imessage.h"
 #include "host/imessagehandler.h"
 #include "message/messagehandler.h"
-#include "host/componentinfo.h"
-#include "elfident.h"
 #include "standinhost.h"
 
 #include <dlfcn.h>
@@ -16,7 +16,10 @@ using PluginInitFn = void (*)(krt::IHostApi*);
 using PluginInfoFn = const krt::PluginInfo* (*)();
 } // namespace
 
-PluginLoader::PluginLoader(StandinHost& host) : host(host) { }
+PluginLoader::PluginLoader(StandinHost& host)
+    : host(host)
+{
+}
 
 PluginLoader::~PluginLoader()
 {

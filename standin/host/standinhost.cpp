@@ -61,7 +61,8 @@ krt::IMessageHandler* StandinHost::component(const std::string& name) const
     return it == components.end() ? nullptr : it->second;
 }
 
-std::optional<QByteArray> StandinHost::deliver(const std::string& name, int type, int id, const QByteArray& bytes)
+std::optional<QByteArray> StandinHost::deliver(const std::string& name, int type, int id,
+                                               const QByteArray& bytes)
 {
     krt::IMessageHandler* target = component(name);
     if (!target)
@@ -123,8 +124,8 @@ int StandinHost::sendCommand(krt::IMessage** request, krt::IReply** reply, int f
     StandinMessage& message = *it->second;
     const auto owner = commandOwners.find(message.id());
     krt::IMessageHandler* target = owner == commandOwners.end() ? nullptr : component(owner->second);
-    record(Route::Command, message, target ? std::vector<std::string>{owner->second} : std::vector<std::string>{},
-           flags);
+    record(Route::Command, message,
+           target ? std::vector<std::string>{owner->second} : std::vector<std::string>{}, flags);
     if (!target)
         return -1;
     message.setType(krt::MessageTypeCommand);
@@ -159,8 +160,8 @@ int StandinHost::subscribe(int id, const std::string& sender)
 
 // Takes over an event handed to post() or send(), records it with its
 // subscribers, and gives it back for queueing or delivery; null after a fault.
-std::unique_ptr<StandinMessage> StandinHost::acceptEvent(krt::IMessage** message, const char* what, Route route,
-                                                         int mode)
+std::unique_ptr<StandinMessage> StandinHost::acceptEvent(krt::IMessage** message, const char* what,
+                                                         Route route, int mode)
 {
     if (!message || !*message) {
         fault(std::string(what) + ": null message");
@@ -217,7 +218,8 @@ void StandinHost::deliverEvent(const StandinMessage& message)
     }
 }
 
-void StandinHost::record(Route route, const StandinMessage& message, std::vector<std::string> receivers, int flags)
+void StandinHost::record(Route route, const StandinMessage& message, std::vector<std::string> receivers,
+                         int flags)
 {
     if (!keepRecords && !watcher) {
         ++nextSequence;

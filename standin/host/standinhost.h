@@ -27,10 +27,10 @@ namespace Standin {
 
 // How a message crossed the host.
 enum class Route {
-    Command,    // synchronous command, request side
-    Reply,      // the reply a command handler returned
-    Post,       // event queued with post()
-    Send,       // event delivered at once with send()
+    Command, // synchronous command, request side
+    Reply, // the reply a command handler returned
+    Post, // event queued with post()
+    Send, // event delivered at once with send()
 };
 
 const char* routeName(Route route);
@@ -44,15 +44,15 @@ struct TrafficRecord
     int id = 0;
     std::string sender;
     std::vector<std::string> receivers;
-    int flags = 0;          // send() flags for commands, mode for sent events
-    QByteArray bytes;       // payload copy; its size is the message size
+    int flags = 0; // send() flags for commands, mode for sent events
+    QByteArray bytes; // payload copy; its size is the message size
 
     int size() const { return bytes.size(); }
 };
 
 struct Registration
 {
-    bool command = false;   // registerCommand (true) or subscribe (false)
+    bool command = false; // registerCommand (true) or subscribe (false)
     int id = 0;
     std::string sender;
 };
@@ -85,7 +85,8 @@ public:
     // Delivers one host-made message straight to a component (framework ids,
     // deliveries of the wrong kind). Returns the reply's bytes, or nothing
     // when the component answered null.
-    std::optional<QByteArray> deliver(const std::string& name, int type, int id, const QByteArray& bytes = {});
+    std::optional<QByteArray> deliver(const std::string& name, int type, int id,
+                                      const QByteArray& bytes = {});
 
     // Delivers queued events, in order, until the queue is empty.
     int processEvents();
@@ -118,7 +119,8 @@ public:
 
 private:
     std::unique_ptr<StandinMessage> adopt(krt::IMessage* message, const char* what);
-    std::unique_ptr<StandinMessage> acceptEvent(krt::IMessage** message, const char* what, Route route, int mode);
+    std::unique_ptr<StandinMessage> acceptEvent(krt::IMessage** message, const char* what, Route route,
+                                                int mode);
     void deliverEvent(const StandinMessage& message);
     void record(Route route, const StandinMessage& message, std::vector<std::string> receivers, int flags);
     void fault(std::string text);

@@ -40,7 +40,10 @@ private:
 class StandinReply : public krt::IReply
 {
 public:
-    explicit StandinReply(QByteArray bytes) : payload(std::move(bytes)) { }
+    explicit StandinReply(QByteArray bytes)
+        : payload(std::move(bytes))
+    {
+    }
     virtual ~StandinReply() = default;
 
     void reserved0() override { }

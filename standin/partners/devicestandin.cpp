@@ -18,8 +18,7 @@ using LCD::GlobalMessageHander::RequestInfo;
 namespace {
 
 // The 8-byte payload of a query is the address of the sender's wrapper.
-template <typename T>
-T* wrapperAddress(const krt::IMessage* message)
+template <typename T> T* wrapperAddress(const krt::IMessage* message)
 {
     if (message->size() != 8 || !message->data())
         return nullptr;
@@ -30,7 +29,11 @@ T* wrapperAddress(const krt::IMessage* message)
 
 } // namespace
 
-DeviceStandin::DeviceStandin(StandinHost& host, std::string name) : host(host), componentName(std::move(name)) { }
+DeviceStandin::DeviceStandin(StandinHost& host, std::string name)
+    : host(host)
+    , componentName(std::move(name))
+{
+}
 
 DeviceStandin::~DeviceStandin()
 {
@@ -135,9 +138,9 @@ void DeviceStandin::sendProgress(int32_t status, int32_t progress, const std::ve
 
 void DeviceStandin::sendRawProgress(const QByteArray& bytes)
 {
-    krt::IMessage* event = host.events()->createMessage(Upgrade::MsgUpgradeProgress, bytes.size(),
-                                                        bytes.isEmpty() ? nullptr : bytes.constData(),
-                                                        componentName.c_str());
+    krt::IMessage* event
+        = host.events()->createMessage(Upgrade::MsgUpgradeProgress, bytes.size(),
+                                       bytes.isEmpty() ? nullptr : bytes.constData(), componentName.c_str());
     host.events()->send(&event, 9);
 }
 

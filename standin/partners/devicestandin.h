@@ -22,9 +22,9 @@ class DeviceStandin : public krt::IMessageHandler
 {
 public:
     enum class NodeAnswer {
-        Fill,       // fills the query wrapper in place
-        ClearSlot,  // no node: clears the sender's address slot
-        Ignore,     // leaves the wrapper's defaults as they are
+        Fill, // fills the query wrapper in place
+        ClearSlot, // no node: clears the sender's address slot
+        Ignore, // leaves the wrapper's defaults as they are
     };
 
     struct Script
@@ -33,9 +33,9 @@ public:
         int32_t nodeId = 1;
         bool answerVersion = true;
         std::string firmwareVersion = "1.0.0";
-        bool answerStart = true;    // false: the start command gets no reply
-        int startReplySize = 1;     // bytes of the reply; only 1 is the contract
-        uint8_t startByte = 1;      // 0 refuses the upgrade
+        bool answerStart = true; // false: the start command gets no reply
+        int startReplySize = 1; // bytes of the reply; only 1 is the contract
+        uint8_t startByte = 1; // 0 refuses the upgrade
     };
 
     explicit DeviceStandin(StandinHost& host, std::string name = "devicestandin");

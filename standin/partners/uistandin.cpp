@@ -9,7 +9,11 @@
 
 namespace Standin {
 
-UiStandin::UiStandin(StandinHost& host, std::string name) : host(host), componentName(std::move(name)) { }
+UiStandin::UiStandin(StandinHost& host, std::string name)
+    : host(host)
+    , componentName(std::move(name))
+{
+}
 
 UiStandin::~UiStandin()
 {
@@ -67,9 +71,8 @@ QByteArray UiStandin::pathPayload(const QByteArray& path)
 std::optional<QByteArray> UiStandin::sendCommandRaw(int id, const QByteArray& payload, bool withData)
 {
     krt::ICommandDispatcher* commands = host.commands();
-    krt::IMessage* request = commands->createMessage(id, withData ? payload.size() : 0,
-                                                     withData ? payload.constData() : nullptr,
-                                                     componentName.c_str());
+    krt::IMessage* request = commands->createMessage(
+        id, withData ? payload.size() : 0, withData ? payload.constData() : nullptr, componentName.c_str());
     krt::IReply* reply = nullptr;
     commands->send(&request, &reply, 0);
     std::optional<QByteArray> answer;
@@ -84,9 +87,8 @@ std::optional<QByteArray> UiStandin::sendCommandRaw(int id, const QByteArray& pa
 
 void UiStandin::postEventRaw(int id, const QByteArray& payload, bool withData)
 {
-    krt::IMessage* event = host.events()->createMessage(id, withData ? payload.size() : 0,
-                                                        withData ? payload.constData() : nullptr,
-                                                        componentName.c_str());
+    krt::IMessage* event = host.events()->createMessage(
+        id, withData ? payload.size() : 0, withData ? payload.constData() : nullptr, componentName.c_str());
     host.events()->post(&event);
     host.processEvents();
 }

@@ -47,7 +47,7 @@ public:
     std::vector<uint8_t> startResults;
     std::vector<uint8_t> verifyResults;
     std::vector<LCD::Structs::MessageBoxInfo> boxes;
-    int malformed = 0;      // received payloads of the wrong size
+    int malformed = 0; // received payloads of the wrong size
     std::function<void(const LCD::Structs::MessageBoxInfo&)> onBox;
 
 private:

@@ -1,4 +1,5 @@
 #include "host/api.h"
+#include "host/componentinfo.h"
 #include "host/icommanddispatcher.h"
 #include "host/ieventdispatcher.h"
 #include "host/ihostapi.h"
@@ -6,7 +7,6 @@
 #include "host/imessagecenter.h"
 #include "host/imessagehandler.h"
 #include "host/ireply.h"
-#include "host/componentinfo.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +20,7 @@ namespace {
 // byte offset in the vtable. On x86-64 the first word is that offset plus
 // one; on Arm the first word is the offset itself and the low bit of the
 // second word marks it virtual. -1 means "not virtual".
-template <typename Member>
-std::ptrdiff_t vtableSlot(Member member)
+template <typename Member> std::ptrdiff_t vtableSlot(Member member)
 {
     static_assert(sizeof(Member) == 2 * sizeof(std::ptrdiff_t), "Itanium member function pointer");
     std::ptrdiff_t words[2];
@@ -69,11 +68,11 @@ TEST(HostContract, OperationsSitInTheirVtableSlots)
 
 // Offset of a field within its record; offsetof is not defined for records
 // holding std::function.
-template <typename Record, typename Field>
-std::size_t offsetIn(Field Record::*field)
+template <typename Record, typename Field> std::size_t offsetIn(Field Record::*field)
 {
     static const Record record{};
-    return std::size_t(reinterpret_cast<const char*>(&(record.*field)) - reinterpret_cast<const char*>(&record));
+    return std::size_t(reinterpret_cast<const char*>(&(record.*field))
+                       - reinterpret_cast<const char*>(&record));
 }
 
 // The host reads these records field by field.

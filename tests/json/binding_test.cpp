@@ -1,5 +1,5 @@
-#include "json/decode.h"
 #include "protomodel/upgradeinfo.h"
+#include "json/decode.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace {
 // What a record looked like before decoding; absent members keep it.
 s_UpgradeInfo previous()
 {
-    return { "keep", 99, "m", "d" };
+    return {"keep", 99, "m", "d"};
 }
 
 struct DecodeCase
@@ -38,6 +38,7 @@ TEST_P(Decode, StoresMembersAndReportsErrors)
     EXPECT_EQ(info.dataVersion, c.expected.dataVersion);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Valid, Decode, testing::Values(
     DecodeCase { "{}", previous(), "" },
     // nothing after an empty object is read
@@ -59,7 +60,9 @@ INSTANTIATE_TEST_SUITE_P(Valid, Decode, testing::Values(
     DecodeCase { R"({"k":})", previous(), "" },
     DecodeCase { R"({"k":,"name":"a"})", { "a", 99, "m", "d" }, "" },
     DecodeCase { std::string("{\"modelID\":5}\0 x", 16), { "keep", 5, "m", "d" }, "" }));
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Invalid, Decode, testing::Values(
     DecodeCase { "", previous(), "0 col :0 msg:read object must start with {!" },
     DecodeCase { "   ", previous(), "0 col :3 msg:read object must start with {!" },
@@ -193,3 +196,5 @@ TEST(Binding, SecondRecordTypeIsOneDeclaration)
 }
 
 } // namespace
+
+// clang-format on

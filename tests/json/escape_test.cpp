@@ -23,6 +23,7 @@ TEST_P(EscapeString, Decodes)
     EXPECT_EQ(out, c.decoded);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Valid, EscapeString, testing::Values(
     EscapeCase { "", true, "" },
     EscapeCase { R"(\"\\\/\b\f\n\r\t)", true, "\"\\/\b\f\n\r\t" },
@@ -32,13 +33,16 @@ INSTANTIATE_TEST_SUITE_P(Valid, EscapeString, testing::Values(
     EscapeCase { R"(\u07FF\u0800)", true, "\xdf\xbf\xe0\xa0\x80" },
     EscapeCase { R"(\uD83D\uDE00)", true, "\xed\xa0\xbd\xed\xb8\x80" },
     EscapeCase { R"(\uffff)", true, "\xef\xbf\xbf" }));
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Invalid, EscapeString, testing::Values(
     EscapeCase { R"(\u0000)", false, "" },
     EscapeCase { R"(ab\x)", false, "ab" },
     EscapeCase { R"(ab\u12)", false, "ab" },
     EscapeCase { R"(ab\)", false, "ab" },
     EscapeCase { R"(\u00G1)", false, "" }));
+// clang-format on
 
 TEST(EscapeString, ReadsOnlyLengthBytes)
 {

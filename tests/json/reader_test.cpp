@@ -25,6 +25,7 @@ TEST_P(TokenStream, YieldsTokens)
     EXPECT_EQ(jsontest::tokens(GetParam().text), GetParam().expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Reader, TokenStream, testing::Values(
     StreamCase { "", { "end" } },
     StreamCase { " \t\r\n", { "end" } },
@@ -45,7 +46,9 @@ INSTANTIATE_TEST_SUITE_P(Reader, TokenStream, testing::Values(
     StreamCase { "/* note */{}", { "{", "}", "end" } },
     StreamCase { "/***/{/**/}//", { "{", "}", "end" } },
     StreamCase { "{} /* never closed", { "{", "}", "end" } }));
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Numbers, TokenStream, testing::Values(
     StreamCase { "-12 ", { "i(-12)=-12", "end" } },
     StreamCase { "12,", { "u(12)=12", ",", "end" } },
@@ -69,6 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, TokenStream, testing::Values(
     StreamCase { "1e999 ", { "r(1e999)=inf", "end" } },
     StreamCase { "1e-999 ", { "r(1e-999)=0", "end" } },
     StreamCase { "1e2.5 ", { "r(1e2)=100", "s(.5)", "end" } }));
+// clang-format on
 
 struct ErrorCase
 {
@@ -91,6 +95,7 @@ TEST_P(ReaderError, NamesLineAndColumn)
     EXPECT_EQ(error, "error at line :" + GetParam().error);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Reader, ReaderError, testing::Values(
     ErrorCase { "/x", "0 col :1 msg:not a comment!" },
     ErrorCase { "{}\n /", "1 col :3 msg:not a comment!" },
@@ -104,6 +109,7 @@ INSTANTIATE_TEST_SUITE_P(Reader, ReaderError, testing::Values(
     // carriage returns take no column
     ErrorCase { "\"\r\" 1.2.3", "0 col :6 msg:not a valid number!" },
     ErrorCase { "\r\n-1..", "1 col :4 msg:not a valid number!" }));
+// clang-format on
 
 TEST(Reader, EndRepeatsAtTheNul)
 {
@@ -165,9 +171,10 @@ TEST_P(ReaderLimit, EndsTheInput)
             tokens.push_back(jsontest::describe(rd.current()));
         } while (rd.current().kind != ajson::token_kind::end);
     });
-    EXPECT_EQ(error.empty() ? tokens : Tokens { error }, GetParam().expected);
+    EXPECT_EQ(error.empty() ? tokens : Tokens{error}, GetParam().expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Reader, ReaderLimit, testing::Values(
     LimitCase { "12345", 2, { "u(12)=12", "end" } },
     LimitCase { "12345", SIZE_MAX, { "u(12345)=12345", "end" } },
@@ -177,6 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Reader, ReaderLimit, testing::Values(
     LimitCase { "\"a\\bc\" x", 5, { "error at line :0 col :5 msg:not a valid quote string!" } },
     LimitCase { "ab cd ", 4, { "error at line :0 col :4 msg:not a valid string!" } },
     LimitCase { "[a\n]", 2, { "error at line :1 col :0 msg:not a valid string!" } }));
+// clang-format on
 
 TEST(Reader, LineFeedStandsAtColumnZero)
 {
@@ -191,17 +199,18 @@ TEST(CharTable, Classes)
 {
     using ajson::detail::char_table;
     ASSERT_EQ(char_table.size(), 103u);
-    const struct {
+    const struct
+    {
         char first, last;
         int value;
-    } ranges[] = { { '0', '9', 0 }, { 'A', 'F', 10 }, { 'a', 'f', 10 } };
+    } ranges[] = {{'0', '9', 0}, {'A', 'F', 10}, {'a', 'f', 10}};
     for (const auto& r : ranges) {
         for (char c = r.first; c <= r.last; ++c)
             EXPECT_EQ(char_table[size_t(c)], r.value + (c - r.first)) << c;
     }
-    for (int c : { 9, 10, 12, 13, 32 })
+    for (int c : {9, 10, 12, 13, 32})
         EXPECT_EQ(char_table[size_t(c)], 17) << c;
-    for (int c : { 0, 11, 31, 33, int('/'), int(':'), int('@'), int('G'), int('`'), int('Z') })
+    for (int c : {0, 11, 31, 33, int('/'), int(':'), int('@'), int('G'), int('`'), int('Z')})
         EXPECT_EQ(char_table[size_t(c)], 16) << c;
     EXPECT_EQ(ajson::detail::hex_value('g'), -1);
     EXPECT_EQ(ajson::detail::hex_value(0xE9), -1);

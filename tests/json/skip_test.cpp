@@ -34,6 +34,7 @@ TEST_P(Skip, LeavesTheTokenAfterTheValue)
     EXPECT_EQ(skip_text(GetParam().text), GetParam().after);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Values, Skip, testing::Values(
     SkipCase { R"([1,[2,{"k":[3]}],"x"] z )", "s(z)" },
     SkipCase { "\"s\" z ", "s(z)" },
@@ -41,9 +42,11 @@ INSTANTIATE_TEST_SUITE_P(Values, Skip, testing::Values(
     SkipCase { "{} z ", "s(z)" },
     SkipCase { R"({"a":[1],"b":{"c":2}} z )", "s(z)" },
     SkipCase { "", "end" }));
+// clang-format on
 
 // Commas are optional, empty elements are fine, numbers may be keys and a
 // missing value leaves its symbol for the next round.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Lenient, Skip, testing::Values(
     SkipCase { "[,1,,] z ", "s(z)" },
     SkipCase { "[1 2 \"a\" b] z ", "s(z)" },
@@ -52,13 +55,17 @@ INSTANTIATE_TEST_SUITE_P(Lenient, Skip, testing::Values(
     SkipCase { "{1:2, 3.5:x} z ", "s(z)" },
     SkipCase { R"({"a":,"b":1} z )", "s(z)" },
     SkipCase { R"({"a":} z )", "s(z)" }));
+// clang-format on
 
 // A symbol that starts no value is not consumed.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Symbols, Skip, testing::Values(
     SkipCase { "] z ", "]" },
     SkipCase { ", z ", "," },
     SkipCase { ": z ", ":" }));
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Errors, Skip, testing::Values(
     SkipCase { "[1 : 2]", "error at line :0 col :4 msg:invalid json document!" },
     SkipCase { "[1,2", "error at line :0 col :4 msg:invalid json document!" },
@@ -107,3 +114,5 @@ TEST(Nesting, KeepsEveryLevelsKind)
 }
 
 } // namespace
+
+// clang-format on

@@ -6,7 +6,7 @@
 namespace ajson {
 class reader;
 struct token;
-}
+} // namespace ajson
 
 namespace jsontest {
 
@@ -19,15 +19,13 @@ std::string describe(const ajson::token& t);
 std::vector<std::string> tokens(const std::string& text);
 
 // The error text that running f raises, or "" when it raises none.
-template <typename F>
-std::string error_of(F&& f);
+template <typename F> std::string error_of(F&& f);
 
 } // namespace jsontest
 
 #include "json/exception.h"
 
-template <typename F>
-std::string jsontest::error_of(F&& f)
+template <typename F> std::string jsontest::error_of(F&& f)
 {
     try {
         f();

@@ -87,7 +87,7 @@ TEST_F(MessageHandlerTest, DeliveryReachesTheHandlerOfItsKindUnlessTheIdIsReserv
     {
         unsigned id;
         bool reserved;
-    } ids[] = {{0xffff0001u, true},  {0xffff0002u, true},  {0xfffffffeu, true}, {0xffffffffu, true},
+    } ids[] = {{0xffff0001u, true},  {0xffff0002u, true},  {0xfffffffeu, true},  {0xffffffffu, true},
                {0xffff0003u, false}, {0xfffffffdu, false}, {0xfc000029u, false}, {0u, false}};
     for (const auto& row : ids) {
         SCOPED_TRACE(row.id);
@@ -130,8 +130,11 @@ TEST_F(MessageHandlerTest, FirstRegistrationWinsYetTheHostHearsEveryOne)
     std::vector<std::tuple<bool, int, std::string>> heard;
     for (const Standin::Registration& r : host.registrations())
         heard.emplace_back(r.command, r.id, r.sender);
-    EXPECT_EQ(heard, (decltype(heard){{true, 0x50, "sender"}, {true, 0x50, "sender"}, {false, 0x51, "sender"},
-                                      {false, 0x51, "sender"}}));
+    EXPECT_EQ(heard,
+              (decltype(heard){{true, 0x50, "sender"},
+                               {true, 0x50, "sender"},
+                               {false, 0x51, "sender"},
+                               {false, 0x51, "sender"}}));
 }
 
 // A mutable handler counts in its own state: only a handler run on a copy
@@ -203,10 +206,12 @@ TEST(SendCommand, CopiesOnlyAReplyOfTheAskedSizeAndReleasesReplyThenRequest)
                                       c.replySize ? buffer.data() : nullptr),
                   0);
 
-        const QByteArray expected = c.copied ? c.reply->left(c.replySize) + untouched.mid(c.replySize) : untouched;
+        const QByteArray expected
+            = c.copied ? c.reply->left(c.replySize) + untouched.mid(c.replySize) : untouched;
         EXPECT_EQ(buffer.toHex(), expected.toHex());
         ASSERT_GE(watched.host.traffic().size(), 1u);
-        EXPECT_EQ(testing_support::trafficLine(watched.host.traffic()[0]), "command 0x00001234 sender>responder 24");
+        EXPECT_EQ(testing_support::trafficLine(watched.host.traffic()[0]),
+                  "command 0x00001234 sender>responder 24");
         EXPECT_EQ(watched.host.traffic()[0].bytes.toHex(), request.toHex());
         EXPECT_EQ(watched.replied != nullptr, c.reply.has_value());
         EXPECT_EQ(watched.released, (std::vector<const void*>{watched.replied, watched.sent}));

@@ -49,7 +49,10 @@ public:
         replied = *reply;
         return result;
     }
-    int registerCommand(int id, std::string sender) override { return host.commands()->registerCommand(id, sender); }
+    int registerCommand(int id, std::string sender) override
+    {
+        return host.commands()->registerCommand(id, sender);
+    }
 
     Standin::StandinHost host;
     const void* sent = nullptr;
@@ -61,14 +64,19 @@ public:
 class Responder : public krt::IMessageHandler
 {
 public:
-    explicit Responder(Standin::StandinHost& host) : host(host) { host.attach("responder", this); }
+    explicit Responder(Standin::StandinHost& host)
+        : host(host)
+    {
+        host.attach("responder", this);
+    }
     ~Responder() override { host.detach("responder"); }
 
     const krt::IMessage* handleMessage(const krt::IMessage* message) override
     {
         if (!answer)
             return nullptr;
-        return host.center()->createMessage(message->id(), "responder", answer->size(), answer->constData(), 0);
+        return host.center()->createMessage(message->id(), "responder", answer->size(), answer->constData(),
+                                            0);
     }
 
     std::optional<QByteArray> answer;

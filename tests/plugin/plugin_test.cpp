@@ -1,7 +1,7 @@
 // The plug-in as the host sees it: its file, its two entry points and
 // records, the registrations of its component, and its load/unload cycle.
-#include "message/messagehandler.h"
 #include "host/componentinfo.h"
+#include "message/messagehandler.h"
 #include "standin/host/pluginloader.h"
 #include "standin/host/standinhost.h"
 #include "testing/hostfixture.h"
@@ -24,8 +24,7 @@ using testing_support::pluginPath;
 
 // ---- the file ---------------------------------------------------------------------
 
-template <typename T>
-T readAt(const QByteArray& image, uint64_t offset)
+template <typename T> T readAt(const QByteArray& image, uint64_t offset)
 {
     T value{};
     if (offset <= uint64_t(image.size()) && sizeof value <= uint64_t(image.size()) - offset)
@@ -172,7 +171,7 @@ TEST_F(PluginEntryTest, SecondPluginitReplacesTheHostForLaterComponentsOnly)
 // one command and six events in this order.
 TEST(ComponentRegistration, EveryInitialiseRegistersOneCommandAndSixEventsInOrder)
 {
-    using Key = std::tuple<bool, unsigned, std::string>;   // command?, id, sender
+    using Key = std::tuple<bool, unsigned, std::string>; // command?, id, sender
     const std::vector<Key> once = {
         {false, 0xfc000006u, "upgradeviewmodel"}, {false, 0xfc0c0c08u, "upgradeviewmodel"},
         {false, 0xfc0c0c0du, "upgradeviewmodel"}, {true, 0xfc000029u, "upgradeviewmodel"},
@@ -215,7 +214,8 @@ TEST(PluginLoadCycle, LoadCreateInitialiseDestroyUnloadRepeatedly)
         ASSERT_TRUE(loader.load(path)) << loader.errorString().toStdString();
         loader.initialise();
         ui.postEventRaw(Upgrade::MsgUpgradeFinished, {});
-        ui.sendCommandRaw(Upgrade::MsgGetUpgradeFileInfo, Standin::UiStandin::pathPayload("/nonexistent.bin"));
+        ui.sendCommandRaw(Upgrade::MsgGetUpgradeFileInfo,
+                          Standin::UiStandin::pathPayload("/nonexistent.bin"));
         loader.unload();
 
         void* resident = dlopen(path.toLocal8Bit().constData(), RTLD_LAZY | RTLD_NOLOAD);

@@ -23,7 +23,10 @@ const bool childExitRequested = [] {
     return false;
 }();
 
-QString thisProgram() { return QFile::symLinkTarget(QStringLiteral("/proc/self/exe")); }
+QString thisProgram()
+{
+    return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+}
 
 // Runs the program to its end; a first start under the emulator is slow.
 void runToEnd(QProcess& process, const QString& program, const QStringList& arguments)
@@ -38,7 +41,7 @@ TEST(ChildProcess, AProgramOfThisBuildStartsWithQProcess)
     ASSERT_FALSE(thisProgram().isEmpty());
     QProcess process;
     runToEnd(process, thisProgram(),
-        { QStringLiteral("--gtest_list_tests"), QStringLiteral("--gtest_filter=ChildProcess.*") });
+             {QStringLiteral("--gtest_list_tests"), QStringLiteral("--gtest_filter=ChildProcess.*")});
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     const QByteArray listing = process.readAllStandardOutput();
     EXPECT_TRUE(listing.contains("AProgramOfThisBuildStartsWithQProcess")) << listing.toStdString();
@@ -63,7 +66,7 @@ TEST(ChildProcess, TheShellRunsWithoutTheShim)
 {
     QProcess process;
     runToEnd(process, QStringLiteral("/bin/sh"),
-        { QStringLiteral("-c"), QStringLiteral("echo ${LD_PRELOAD:-none}; exit 7") });
+             {QStringLiteral("-c"), QStringLiteral("echo ${LD_PRELOAD:-none}; exit 7")});
     EXPECT_EQ(process.exitCode(), 7);
     EXPECT_EQ(process.readAllStandardOutput(), QByteArray("none\n"));
     EXPECT_EQ(process.readAllStandardError(), QByteArray());

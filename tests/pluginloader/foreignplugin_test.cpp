@@ -25,10 +25,13 @@ using Patches = std::vector<std::pair<int, int>>;
 Patches foreignMachinePatches()
 {
     const int foreign = Standin::hostElfIdent().machine == EM_AARCH64 ? EM_X86_64 : EM_AARCH64;
-    return { { EI_NIDENT + 2, foreign & 0xff }, { EI_NIDENT + 3, foreign >> 8 } };
+    return {{EI_NIDENT + 2, foreign & 0xff}, {EI_NIDENT + 3, foreign >> 8}};
 }
 
-QString hostMachineName() { return Standin::elfMachineName(Standin::hostElfIdent().machine); }
+QString hostMachineName()
+{
+    return Standin::elfMachineName(Standin::hostElfIdent().machine);
+}
 
 class ForeignPluginTest : public ::testing::Test
 {
@@ -68,7 +71,7 @@ protected:
 
     QTemporaryDir dir;
     Standin::StandinHost host;
-    Standin::PluginLoader loader { host };
+    Standin::PluginLoader loader{host};
 };
 
 // UPGRADE_FOREIGN_PLUGIN names the other architecture's plug-in as its
@@ -85,7 +88,7 @@ TEST_F(ForeignPluginTest, APluginForAnotherMachineIsRefusedWithAOneLineReason)
         = QStringLiteral("cannot load plug-in: %1 is built for %2 64-bit little-endian, "
                          "this host runs %3 64-bit little-endian")
               .arg(path, Standin::elfMachineName(patches[0].second | patches[1].second << 8),
-                  hostMachineName());
+                   hostMachineName());
     EXPECT_EQ(refusal(path), expected.toStdString());
     std::cout << "loader says: " << loader.errorString().toStdString() << std::endl;
 }
@@ -106,22 +109,22 @@ TEST_F(ForeignPluginTest, AnUnchangedCopyLoadsAfterARefusal)
 TEST_F(ForeignPluginTest, EachRefusalNamesItsReason)
 {
     const QString host = hostMachineName();
-    QString path = patchedCopy(QStringLiteral("lib32.so"), { { EI_CLASS, ELFCLASS32 } });
+    QString path = patchedCopy(QStringLiteral("lib32.so"), {{EI_CLASS, ELFCLASS32}});
     EXPECT_EQ(refusal(path),
-        QStringLiteral(
-            "cannot load plug-in: %1 is built for %2 32-bit little-endian, this host runs %2 64-bit "
-            "little-endian")
-            .arg(path, host)
-            .toStdString());
-    path = patchedCopy(QStringLiteral("libbe.so"), { { EI_DATA, ELFDATA2MSB } });
+              QStringLiteral(
+                  "cannot load plug-in: %1 is built for %2 32-bit little-endian, this host runs %2 64-bit "
+                  "little-endian")
+                  .arg(path, host)
+                  .toStdString());
+    path = patchedCopy(QStringLiteral("libbe.so"), {{EI_DATA, ELFDATA2MSB}});
     EXPECT_NE(refusal(path).find(" 64-bit big-endian, this host runs "), std::string::npos);
     path = written(QStringLiteral("notes.so"), "INPUT(libupgradeviewmodel.so.1)\n");
     EXPECT_EQ(refusal(path),
-        QStringLiteral("cannot load plug-in: %1 is not an ELF shared object").arg(path).toStdString());
+              QStringLiteral("cannot load plug-in: %1 is not an ELF shared object").arg(path).toStdString());
     // A missing file keeps the dynamic loader's own reason.
     path = dir.filePath(QStringLiteral("absent.so"));
-    EXPECT_EQ(
-        refusal(path).rfind(QStringLiteral("cannot load plug-in: %1: ").arg(path).toStdString(), 0), 0u);
+    EXPECT_EQ(refusal(path).rfind(QStringLiteral("cannot load plug-in: %1: ").arg(path).toStdString(), 0),
+              0u);
 }
 
 } // namespace

@@ -13,8 +13,7 @@ namespace {
 using namespace LCD::ProtoModel::Device;
 
 // The address word at a byte offset of an object's image.
-template <typename T>
-const void* addressAt(const T& object, std::size_t offset)
+template <typename T> const void* addressAt(const T& object, std::size_t offset)
 {
     const void* address = nullptr;
     std::memcpy(&address, reinterpret_cast<const char*>(&object) + offset, sizeof address);
@@ -36,7 +35,8 @@ TEST(UpgradeFileConfig, TransferModeLiesInMemoryAsTheDeviceSideReadsIt)
     std::vector<uint8_t> bytes(8);
     std::memcpy(bytes.data(), &entry.transferMode, 8);
     EXPECT_EQ(bytes, (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0}));
-    EXPECT_EQ((reinterpret_cast<const char*>(&entry.transferMode) - reinterpret_cast<const char*>(&entry)) % 8, 0);
+    EXPECT_EQ(
+        (reinterpret_cast<const char*>(&entry.transferMode) - reinterpret_cast<const char*>(&entry)) % 8, 0);
 }
 
 // The 40-byte progress payload carries the parts list as three addresses:

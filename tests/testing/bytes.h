@@ -7,8 +7,7 @@
 namespace testing_support {
 
 // The bytes of a plain record, as they travel as a payload.
-template <typename T>
-QByteArray bytesOf(const T& record)
+template <typename T> QByteArray bytesOf(const T& record)
 {
     return QByteArray(reinterpret_cast<const char*>(&record), int(sizeof record));
 }
@@ -24,8 +23,8 @@ inline ::testing::AssertionResult sameBytes(const QByteArray& expected, const QB
         ++at;
     return ::testing::AssertionFailure()
         << "sizes: expected " << expected.size() << ", actual " << actual.size() << "; from offset " << at
-        << "\n  expected " << expected.mid(at, 16).toHex(' ').constData()
-        << "\n  actual   " << actual.mid(at, 16).toHex(' ').constData();
+        << "\n  expected " << expected.mid(at, 16).toHex(' ').constData() << "\n  actual   "
+        << actual.mid(at, 16).toHex(' ').constData();
 }
 
 } // namespace testing_support

@@ -19,8 +19,7 @@ inline std::ostream& operator<<(std::ostream& os, const NamedCase& row)
     return os << row.name;
 }
 
-template <typename Case>
-std::string caseName(const ::testing::TestParamInfo<Case>& info)
+template <typename Case> std::string caseName(const ::testing::TestParamInfo<Case>& info)
 {
     return info.param.name;
 }

@@ -10,7 +10,11 @@ namespace testing_support {
 class ScopedHostApi
 {
 public:
-    explicit ScopedHostApi(krt::IHostApi* host) : previous(krt::api::get().host) { krt::api::get().host = host; }
+    explicit ScopedHostApi(krt::IHostApi* host)
+        : previous(krt::api::get().host)
+    {
+        krt::api::get().host = host;
+    }
     ~ScopedHostApi() { krt::api::get().host = previous; }
     ScopedHostApi(const ScopedHostApi&) = delete;
     ScopedHostApi& operator=(const ScopedHostApi&) = delete;

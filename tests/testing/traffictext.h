@@ -20,8 +20,8 @@ inline std::string idText(int id)
 
 inline std::string trafficLine(const Standin::TrafficRecord& record)
 {
-    std::string line = std::string(Standin::routeName(record.route)) + " " + idText(record.id) + " " + record.sender
-        + ">";
+    std::string line
+        = std::string(Standin::routeName(record.route)) + " " + idText(record.id) + " " + record.sender + ">";
     for (size_t i = 0; i < record.receivers.size(); ++i)
         line += (i ? "," : "") + record.receivers[i];
     line += " " + std::to_string(record.size());

@@ -11,12 +11,13 @@ namespace Sim {
 
 namespace {
 
-struct DemoImage {
+struct DemoImage
+{
     const char* type;
     int share; // sixths of the image data
 };
 
-const std::array<DemoImage, 3> Images = { { { "system", 3 }, { "resources", 2 }, { "boot", 1 } } };
+const std::array<DemoImage, 3> Images = {{{"system", 3}, {"resources", 2}, {"boot", 1}}};
 
 } // namespace
 

@@ -10,7 +10,8 @@ namespace Sim {
 // The built-in demo: a package of three images with correct digests, made
 // for the one supported device and newer than the simulated device, in a
 // temporary folder that goes away with this object.
-class DemoPackage {
+class DemoPackage
+{
 public:
     static const char* const DataVersion;
 

@@ -13,7 +13,8 @@ namespace Sim {
 // The device side at work after an accepted start: sends the planned
 // progress reports and, on success, reports the package's version as its own
 // from then on.
-class DeviceTransfer {
+class DeviceTransfer
+{
 public:
     DeviceTransfer(Standin::DeviceStandin& device, TransferPlan plan, int paceMs);
 

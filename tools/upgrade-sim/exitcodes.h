@@ -13,7 +13,8 @@ enum ExitCode {
 };
 
 // How one road ended: the exit code and, unless upgraded, its one-line reason.
-struct RoadOutcome {
+struct RoadOutcome
+{
     int code = ExitUpgraded;
     QString message;
 

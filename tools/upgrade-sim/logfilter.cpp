@@ -9,7 +9,8 @@ namespace Sim {
 
 namespace {
 
-struct State {
+struct State
+{
     LogFilter::Mode mode = LogFilter::Mode::Quiet;
     QTextStream* stream = nullptr;
     QtMessageHandler previous = nullptr;
@@ -71,7 +72,10 @@ void LogFilter::uninstall()
     s.installed = false;
 }
 
-int LogFilter::warnings() { return state().warnings; }
+int LogFilter::warnings()
+{
+    return state().warnings;
+}
 
 void LogFilter::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {

@@ -10,7 +10,8 @@ namespace Sim {
 // debug and info lines and counts warnings; Show writes every line to a
 // stream (stderr for --verbose, stdout between the trace lines for --trace).
 // Critical and fatal lines always reach stderr.
-class LogFilter {
+class LogFilter
+{
 public:
     enum class Mode { Quiet, Show };
 

@@ -10,7 +10,8 @@ namespace Sim {
 // What the simulated device and the summary line need from a package: the
 // header's model and versions and the sizes of the listed images. Read with
 // Qt's JSON classes; it decides nothing about the package (the plug-in does).
-class PackagePeek {
+class PackagePeek
+{
 public:
     bool read(const QString& path);
 

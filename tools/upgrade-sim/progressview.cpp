@@ -24,7 +24,10 @@ QString percent(int32_t rate)
     return rate < 0 ? QStringLiteral("  -%") : QStringLiteral("%1%").arg(rate, 3);
 }
 
-bool isProgress(const LCD::Structs::MessageBoxInfo& box) { return box.funcCode == 1 && box.boxType == 5; }
+bool isProgress(const LCD::Structs::MessageBoxInfo& box)
+{
+    return box.funcCode == 1 && box.boxType == 5;
+}
 
 } // namespace
 
@@ -59,7 +62,7 @@ QString ProgressView::barLine(const LCD::Structs::MessageBoxInfo& box, int width
     const int filled = qBound(0, box.totalRate, 100) * width / 100;
     return QStringLiteral("  [%1%2] %3  sub %4  %5")
         .arg(QString(filled, QLatin1Char('#')), QString(width - filled, QLatin1Char('.')),
-            percent(box.totalRate), percent(box.subRate), boxText(box));
+             percent(box.totalRate), percent(box.subRate), boxText(box));
 }
 
 void ProgressView::show(const LCD::Structs::MessageBoxInfo& box)

@@ -14,7 +14,8 @@ namespace Sim {
 
 // Draws the message-box records the user interface receives: on a terminal a
 // progress bar redrawn in place, otherwise one plain line per record.
-class ProgressView {
+class ProgressView
+{
 public:
     ProgressView(QTextStream& out, bool terminal);
 

@@ -6,7 +6,8 @@ namespace Sim {
 
 // Memory of this process: what the kernel keeps resident, and what the
 // heap holds in live blocks.
-class ResidentMemory {
+class ResidentMemory
+{
 public:
     // VmRSS in KiB; -1 when /proc is not there.
     static qint64 kib();

@@ -25,36 +25,35 @@ const char Description[]
       "Exit codes: 0 upgraded, 1 start refused or upgrade failed, 2 package rejected\n"
       "(wrong device, downgrade, not verified), 3 usage or load error.";
 
-struct Definitions {
-    QCommandLineOption plugin { "plugin", "Plug-in to load (default: the one built with this program).",
-        "path" };
-    QCommandLineOption deviceVersion { "device-version",
-        "Firmware version the device reports (default 1.0.0).", "version" };
-    QCommandLineOption refuseStart { "refuse-start", "The device side refuses the upgrade start." };
-    QCommandLineOption failAt { "fail-at", "The device side reports a failure at this progress.", "percent" };
-    QCommandLineOption noNode { "no-node", "The device side answers the node query with no node." };
-    QCommandLineOption replySize { "reply-size", "Bytes of the device's answer to the start (default 1).",
-        "n" };
-    QCommandLineOption progressStep { "progress-step", "Progress per report from the device (default 5).",
-        "percent" };
-    QCommandLineOption allowDowngrade { "allow-downgrade", "Go on with a package older than the device." };
-    QCommandLineOption trace { "trace", "Print every message that crosses the host, one line each." };
-    QCommandLineOption transcript { "transcript", "Write every message as a JSON line to this file.",
-        "file" };
-    QCommandLineOption repeat { "repeat",
-        "Run the whole road n times in one process and report the resident "
-        "memory after the first and the last run.",
-        "n" };
-    QCommandLineOption demoSize { "demo-size", "Image data of the demo package, e.g. 24M, 64K (default 24M).",
-        "size" };
-    QCommandLineOption pace { "pace", "Pause between progress reports (default 40 on a terminal, else 0).",
-        "ms" };
-    QCommandLineOption verbose { "verbose", "Print the plug-in's log lines on stderr." };
+struct Definitions
+{
+    QCommandLineOption plugin{"plugin", "Plug-in to load (default: the one built with this program).",
+                              "path"};
+    QCommandLineOption deviceVersion{"device-version", "Firmware version the device reports (default 1.0.0).",
+                                     "version"};
+    QCommandLineOption refuseStart{"refuse-start", "The device side refuses the upgrade start."};
+    QCommandLineOption failAt{"fail-at", "The device side reports a failure at this progress.", "percent"};
+    QCommandLineOption noNode{"no-node", "The device side answers the node query with no node."};
+    QCommandLineOption replySize{"reply-size", "Bytes of the device's answer to the start (default 1).", "n"};
+    QCommandLineOption progressStep{"progress-step", "Progress per report from the device (default 5).",
+                                    "percent"};
+    QCommandLineOption allowDowngrade{"allow-downgrade", "Go on with a package older than the device."};
+    QCommandLineOption trace{"trace", "Print every message that crosses the host, one line each."};
+    QCommandLineOption transcript{"transcript", "Write every message as a JSON line to this file.", "file"};
+    QCommandLineOption repeat{"repeat",
+                              "Run the whole road n times in one process and report the resident "
+                              "memory after the first and the last run.",
+                              "n"};
+    QCommandLineOption demoSize{"demo-size", "Image data of the demo package, e.g. 24M, 64K (default 24M).",
+                                "size"};
+    QCommandLineOption pace{"pace", "Pause between progress reports (default 40 on a terminal, else 0).",
+                            "ms"};
+    QCommandLineOption verbose{"verbose", "Print the plug-in's log lines on stderr."};
 };
 
 // A whole number within bounds, or an error line naming the option.
 bool readNumber(const QCommandLineParser& parser, const QCommandLineOption& option, int low, int high,
-    int& target, QString& error)
+                int& target, QString& error)
 {
     if (!parser.isSet(option))
         return true;
@@ -99,8 +98,9 @@ SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString&
     parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.addHelpOption();
     parser.addPositionalArgument("package", "Upgrade package to use (default: a demo package).", "[package]");
-    parser.addOptions({ d.plugin, d.deviceVersion, d.refuseStart, d.failAt, d.noNode, d.replySize,
-        d.progressStep, d.allowDowngrade, d.trace, d.transcript, d.repeat, d.demoSize, d.pace, d.verbose });
+    parser.addOptions({d.plugin, d.deviceVersion, d.refuseStart, d.failAt, d.noNode, d.replySize,
+                       d.progressStep, d.allowDowngrade, d.trace, d.transcript, d.repeat, d.demoSize, d.pace,
+                       d.verbose});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return Parse::Error;

@@ -6,7 +6,8 @@
 namespace Sim {
 
 // Everything the command line decides.
-struct SimOptions {
+struct SimOptions
+{
     enum class Parse { Run, Help, Error };
 
     QString package; // empty: build the demo package

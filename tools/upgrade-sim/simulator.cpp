@@ -89,10 +89,10 @@ bool Simulator::preparePackage()
     }
     if (packagePath.toUtf8().size() > MaxPathBytes) {
         fail(ExitUsage,
-            QStringLiteral("package path longer than %1 bytes, more than the host's path message "
-                           "carries: %2")
-                .arg(MaxPathBytes)
-                .arg(packagePath));
+             QStringLiteral("package path longer than %1 bytes, more than the host's path message "
+                            "carries: %2")
+                 .arg(MaxPathBytes)
+                 .arg(packagePath));
         return false;
     }
     package.read(packagePath);
@@ -136,7 +136,7 @@ std::optional<QString> Simulator::contractBreach()
         return QStringLiteral("host contract broken: %1 messages never released").arg(host.liveMessages());
     if (ui.malformed != 0)
         return QStringLiteral(
-            "host contract broken: %1 payloads of the wrong size reached the user interface")
+                   "host contract broken: %1 payloads of the wrong size reached the user interface")
             .arg(ui.malformed);
     return std::nullopt;
 }
@@ -150,16 +150,17 @@ RoadOutcome Simulator::playAll()
     for (int run = 1; run <= options.repeat; ++run) {
         const RoadOutcome outcome = road.play(packagePath, package, run == 1);
         if (const auto breach = contractBreach())
-            return RoadOutcome { ExitFailed, QStringLiteral("run %1: %2").arg(run).arg(*breach) };
+            return RoadOutcome{ExitFailed, QStringLiteral("run %1: %2").arg(run).arg(*breach)};
         if (run == 1) {
             first = outcome;
             firstRss = ResidentMemory::kib();
             firstHeap = ResidentMemory::heapKib();
         } else if (outcome != first) {
-            return RoadOutcome { ExitFailed,
+            return RoadOutcome{
+                ExitFailed,
                 QStringLiteral("run %1 ended unlike run 1: %2")
                     .arg(run)
-                    .arg(outcome.message.isEmpty() ? QStringLiteral("upgraded") : outcome.message) };
+                    .arg(outcome.message.isEmpty() ? QStringLiteral("upgraded") : outcome.message)};
         }
     }
     if (options.repeat > 1)

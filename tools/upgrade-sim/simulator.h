@@ -19,7 +19,8 @@ namespace Sim {
 // The whole program: the stand-in host with the plug-in loaded by path, the
 // device side and the user interface attached, the package chosen or built,
 // and the road played as often as asked.
-class Simulator {
+class Simulator
+{
 public:
     Simulator(const SimOptions& options, bool terminal);
     ~Simulator();
@@ -36,7 +37,8 @@ private:
     void attachSides();
     RoadOutcome playAll();
     std::optional<QString> contractBreach();
-    struct MemoryFigures {
+    struct MemoryFigures
+    {
         qint64 residentKib;
         qint64 heapKib;
     };
@@ -47,9 +49,9 @@ private:
     QTextStream out;
     QTextStream err;
     Standin::StandinHost host;
-    Standin::PluginLoader loader { host };
-    Standin::DeviceStandin device { host };
-    Standin::UiStandin ui { host };
+    Standin::PluginLoader loader{host};
+    Standin::DeviceStandin device{host};
+    Standin::UiStandin ui{host};
     DemoPackage demo;
     PackagePeek package;
     QString packagePath;

@@ -46,13 +46,13 @@ template <typename T> std::pair<const T*, qint64> listEntries(const QByteArray& 
     const T* bounds[2] = {};
     std::memcpy(bounds, bytes.constData() + offset, sizeof bounds);
     const qint64 count = bounds[0] && bounds[1] >= bounds[0] ? bounds[1] - bounds[0] : 0;
-    return { bounds[0], count <= MaxListEntries ? count : 0 };
+    return {bounds[0], count <= MaxListEntries ? count : 0};
 }
 
 Fields decodePath(const QByteArray& bytes)
 {
     const int end = bytes.indexOf('\0');
-    return { { "path", QString::fromUtf8(end < 0 ? bytes : bytes.left(end)) } };
+    return {{"path", QString::fromUtf8(end < 0 ? bytes : bytes.left(end))}};
 }
 
 Fields decodeBox(const QByteArray& bytes)
@@ -61,7 +61,7 @@ Fields decodeBox(const QByteArray& bytes)
     std::memcpy(&box, bytes.constData(), sizeof box);
     QString line;
     QDebug(&line).noquote() << box;
-    return { { "box", line.trimmed() } };
+    return {{"box", line.trimmed()}};
 }
 
 Fields decodeProgress(const QByteArray& bytes)
@@ -70,8 +70,10 @@ Fields decodeProgress(const QByteArray& bytes)
     const auto entries = listEntries<s_UpgradeProgressPart>(bytes, offsetof(s_UpgradeProgress, parts));
     for (qint64 i = 0; i < entries.second; ++i)
         parts.append(entries.first[i].progress);
-    return { { "nodeId", readInt(bytes, 0) }, { "status", readInt(bytes, 4) },
-        { "progress", readInt(bytes, 8) }, { "parts", parts } };
+    return {{"nodeId", readInt(bytes, 0)},
+            {"status", readInt(bytes, 4)},
+            {"progress", readInt(bytes, 8)},
+            {"parts", parts}};
 }
 
 Fields decodeFileList(const QByteArray& bytes)
@@ -79,26 +81,26 @@ Fields decodeFileList(const QByteArray& bytes)
     QJsonArray files;
     const auto entries = listEntries<s_UpgradeFileConfig>(bytes, 0);
     for (qint64 i = 0; i < entries.second; ++i) {
-        files.append(QJsonObject { { "nodeId", entries.first[i].nodeId },
-            { "filePath", QString::fromStdString(entries.first[i].filePath) } });
+        files.append(QJsonObject{{"nodeId", entries.first[i].nodeId},
+                                 {"filePath", QString::fromStdString(entries.first[i].filePath)}});
     }
-    return { { "entries", files } };
+    return {{"entries", files}};
 }
 
 Fields decodeAddress(const QByteArray& bytes)
 {
     quint64 address = 0;
     std::memcpy(&address, bytes.constData(), sizeof address);
-    return { { "address", QStringLiteral("0x%1").arg(address, 0, 16) } };
+    return {{"address", QStringLiteral("0x%1").arg(address, 0, 16)}};
 }
 
 Fields decodeReply(const Standin::TrafficRecord& record)
 {
     const QByteArray& bytes = record.bytes;
     if (record.id == Upgrade::MsgGetUpgradeFileInfo && bytes.size() == 2)
-        return { { "typeMatched", int(quint8(bytes[0])) }, { "downGrade", int(quint8(bytes[1])) } };
+        return {{"typeMatched", int(quint8(bytes[0]))}, {"downGrade", int(quint8(bytes[1]))}};
     if (record.id == Upgrade::MsgStartUpgrade && bytes.size() == 1)
-        return { { "accepted", int(quint8(bytes[0])) } };
+        return {{"accepted", int(quint8(bytes[0]))}};
     return {};
 }
 
@@ -109,7 +111,7 @@ Fields decodeBySize(const Standin::TrafficRecord& record)
     if (isPathMessage(id))
         return decodePath(bytes);
     if ((id == Upgrade::MsgStartResult || id == Upgrade::MsgVerifyResult) && bytes.size() == 1)
-        return { { "result", int(quint8(bytes[0])) } };
+        return {{"result", int(quint8(bytes[0]))}};
     if ((id == Upgrade::MsgMessageBox || id == Upgrade::MsgMessageBoxReturned)
         && bytes.size() == int(sizeof(LCD::Structs::MessageBoxInfo)))
         return decodeBox(bytes);
@@ -122,9 +124,15 @@ Fields decodeBySize(const Standin::TrafficRecord& record)
     return {};
 }
 
-QString idText(int id) { return QStringLiteral("0x%1").arg(quint32(id), 8, 16, QLatin1Char('0')); }
+QString idText(int id)
+{
+    return QStringLiteral("0x%1").arg(quint32(id), 8, 16, QLatin1Char('0'));
+}
 
-QString timeText(qint64 ns) { return QString::number(double(ns) / 1e6, 'f', 3); }
+QString timeText(qint64 ns)
+{
+    return QString::number(double(ns) / 1e6, 'f', 3);
+}
 
 } // namespace
 
@@ -134,13 +142,13 @@ Fields TrafficFormatter::decode(const Standin::TrafficRecord& record)
         return {};
     Fields fields = record.route == Standin::Route::Reply ? decodeReply(record) : decodeBySize(record);
     if (fields.empty())
-        fields.push_back({ "hex", QString::fromLatin1(record.bytes.left(64).toHex()) });
+        fields.push_back({"hex", QString::fromLatin1(record.bytes.left(64).toHex())});
     return fields;
 }
 
 QString TrafficFormatter::jsonText(const QJsonValue& value)
 {
-    const QByteArray array = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
@@ -172,9 +180,9 @@ QString TrafficFormatter::traceLine(const Standin::TrafficRecord& record)
         = QStringLiteral("%1 ms  %2 %3  %4  %5 -> %6  size %7  flags %8")
               .arg(timeText(record.elapsedNs), 10)
               .arg(idText(record.id), QString::fromLatin1(Standin::messageName(record.id)),
-                  QString::fromLatin1(Standin::routeName(record.route)),
-                  QString::fromStdString(record.sender),
-                  receivers.isEmpty() ? QStringLiteral("(nobody)") : receivers.join(QLatin1Char(',')))
+                   QString::fromLatin1(Standin::routeName(record.route)),
+                   QString::fromStdString(record.sender),
+                   receivers.isEmpty() ? QStringLiteral("(nobody)") : receivers.join(QLatin1Char(',')))
               .arg(record.size())
               .arg(record.flags);
     const Fields fields = decode(record);
@@ -193,8 +201,8 @@ QString TrafficFormatter::jsonLine(const Standin::TrafficRecord& record)
         .arg(timeText(record.elapsedNs))
         .arg(record.sequence)
         .arg(jsonText(QString::fromLatin1(Standin::routeName(record.route))), jsonText(idText(record.id)),
-            jsonText(QString::fromLatin1(Standin::messageName(record.id))),
-            jsonText(QString::fromStdString(record.sender)), jsonText(receivers))
+             jsonText(QString::fromLatin1(Standin::messageName(record.id))),
+             jsonText(QString::fromStdString(record.sender)), jsonText(receivers))
         .arg(record.flags)
         .arg(record.size())
         .arg(fieldsJson(decode(record)));

@@ -12,7 +12,8 @@ struct TrafficRecord;
 namespace Sim {
 
 // One decoded item of a payload, e.g. path "/tmp/a.upg" or status 1.
-struct PayloadField {
+struct PayloadField
+{
     QString key;
     QJsonValue value;
 };
@@ -25,7 +26,8 @@ struct PayloadField {
 // Progress parts and file entries are read through the addresses in the
 // payload: call this while the message is being delivered (the host's
 // observer), when the sender still holds them.
-class TrafficFormatter {
+class TrafficFormatter
+{
 public:
     static std::vector<PayloadField> decode(const Standin::TrafficRecord& record);
 

@@ -14,7 +14,8 @@ namespace Sim {
 
 // Watches the host: a trace line per message on a stream, a JSON line per
 // message in a transcript file, or both. Keeps nothing of what it writes.
-class TrafficLog {
+class TrafficLog
+{
 public:
     // `trace` may be null (no trace); an empty transcript path writes none.
     bool open(QTextStream* trace, const QString& transcriptPath);

@@ -35,12 +35,12 @@ std::vector<PlannedReport> TransferPlan::reports() const
     for (int percent = step; percent < 100; percent += step) {
         if (failAt >= 0 && percent >= failAt)
             break;
-        plan.push_back({ 1, percent, partsAt(percent) });
+        plan.push_back({1, percent, partsAt(percent)});
     }
     if (failAt >= 0)
-        plan.push_back({ 3, failAt, partsAt(failAt) });
+        plan.push_back({3, failAt, partsAt(failAt)});
     else
-        plan.push_back({ 2, 100, partsAt(100) });
+        plan.push_back({2, 100, partsAt(100)});
     return plan;
 }
 

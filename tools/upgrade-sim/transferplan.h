@@ -8,7 +8,8 @@
 namespace Sim {
 
 // One progress report of the device side.
-struct PlannedReport {
+struct PlannedReport
+{
     int32_t status = 1; // 1 running, 2 succeeded, 3 failed
     int32_t progress = 0; // overall percent
     std::vector<int32_t> parts; // percent of each image
@@ -22,7 +23,8 @@ struct PlannedReport {
 // How the simulated device moves through a package: the images are sent one
 // after another, each a part of the report, the overall progress going up by
 // a fixed step; it ends with success, or with a failure at a chosen percent.
-class TransferPlan {
+class TransferPlan
+{
 public:
     // Sizes of the images (an empty list counts as one image); failAt -1
     // never fails.

@@ -20,7 +20,10 @@ namespace Sim {
 
 namespace {
 
-QString yesNo(uint8_t flag) { return flag ? QStringLiteral("yes") : QStringLiteral("no"); }
+QString yesNo(uint8_t flag)
+{
+    return flag ? QStringLiteral("yes") : QStringLiteral("no");
+}
 
 QString boxText(const LCD::Structs::MessageBoxInfo& box)
 {
@@ -30,7 +33,7 @@ QString boxText(const LCD::Structs::MessageBoxInfo& box)
 } // namespace
 
 UpgradeRoad::UpgradeRoad(Standin::StandinHost& host, Standin::DeviceStandin& device, Standin::UiStandin& ui,
-    const SimOptions& options, ProgressView& view, QTextStream& out)
+                         const SimOptions& options, ProgressView& view, QTextStream& out)
     : host(host)
     , device(device)
     , ui(ui)
@@ -102,9 +105,9 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
     const std::optional<QByteArray> reply = ui.queryFileInfo(path);
     if (!reply || reply->size() != 2) {
         say("file info", QStringLiteral("no answer"));
-        return RoadOutcome { ExitRejected,
-            QStringLiteral("package rejected: the plug-in gave no answer to the "
-                           "file-information query") };
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: the plug-in gave no answer to the "
+                                          "file-information query")};
     }
     const uint8_t matched = uint8_t(reply->at(0));
     const uint8_t downgrade = uint8_t(reply->at(1));
@@ -112,15 +115,15 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
         QStringLiteral("device type matches: %1, downgrade: %2")
             .arg(yesNo(matched), matched ? yesNo(downgrade) : QStringLiteral("-")));
     if (!matched)
-        return RoadOutcome { ExitRejected,
-            QStringLiteral("package rejected: not made for this device type "
-                           "(Vesk, model %1)")
-                .arg(Upgrade::SupportedModelId) };
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: not made for this device type "
+                                          "(Vesk, model %1)")
+                               .arg(Upgrade::SupportedModelId)};
     if (downgrade && !options.allowDowngrade)
-        return RoadOutcome { ExitRejected,
-            QStringLiteral("package rejected: it would lower the device's firmware "
-                           "from %1 to %2 (--allow-downgrade goes on)")
-                .arg(options.deviceVersion, package.dataVersion) };
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: it would lower the device's firmware "
+                                          "from %1 to %2 (--allow-downgrade goes on)")
+                               .arg(options.deviceVersion, package.dataVersion)};
     return std::nullopt;
 }
 
@@ -129,15 +132,15 @@ std::optional<RoadOutcome> UpgradeRoad::verify()
     ui.verify(path);
     if (ui.verifyResults.empty()) {
         say("verify", QStringLiteral("no result"));
-        return RoadOutcome { ExitRejected,
-            QStringLiteral("package rejected: the plug-in gave no verification result") };
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: the plug-in gave no verification result")};
     }
     const bool verified = ui.verifyResults.back() != 0;
     say("verify", verified ? QStringLiteral("verified") : QStringLiteral("not verified"));
     if (!verified)
-        return RoadOutcome { ExitRejected,
-            QStringLiteral("package rejected: verification failed "
-                           "(package structure or an image digest)") };
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: verification failed "
+                                          "(package structure or an image digest)")};
     return std::nullopt;
 }
 
@@ -147,17 +150,17 @@ std::optional<RoadOutcome> UpgradeRoad::start()
     if (ui.startResults.empty()) {
         const bool noNode = device.nodeQueries > 0 && device.startRequests == 0;
         say("start", QStringLiteral("no start result"));
-        return RoadOutcome { ExitFailed,
-            noNode ? QStringLiteral("upgrade not started: the device side reported no node")
-                   : QStringLiteral("upgrade not started: the plug-in reported no start "
-                                    "result") };
+        return RoadOutcome{ExitFailed,
+                           noNode ? QStringLiteral("upgrade not started: the device side reported no node")
+                                  : QStringLiteral("upgrade not started: the plug-in reported no start "
+                                                   "result")};
     }
     if (ui.startResults.back() == 0) {
         say("start", QStringLiteral("refused"));
         QString reason = QStringLiteral("upgrade refused: the device side did not accept the start");
         if (options.replySize != 1)
             reason += QStringLiteral(" (its answer had %1 bytes, not 1)").arg(options.replySize);
-        return RoadOutcome { ExitFailed, reason };
+        return RoadOutcome{ExitFailed, reason};
     }
     say("start", QStringLiteral("accepted by the device side"));
     return std::nullopt;
@@ -178,8 +181,7 @@ RoadOutcome UpgradeRoad::transfer(const PackagePeek& package)
 RoadOutcome UpgradeRoad::finish(int versionRequestsBefore)
 {
     if (ui.boxes.empty() || ui.boxes.back().funcCode != 1 || ui.boxes.back().currentStatus != 2)
-        return RoadOutcome { ExitFailed,
-            QStringLiteral("upgrade did not finish: no end box from the plug-in") };
+        return RoadOutcome{ExitFailed, QStringLiteral("upgrade did not finish: no end box from the plug-in")};
     const LCD::Structs::MessageBoxInfo last = ui.boxes.back();
     ui.returnBox(last);
     say("refresh",
@@ -187,11 +189,11 @@ RoadOutcome UpgradeRoad::finish(int versionRequestsBefore)
             .arg(device.versionRequests - versionRequestsBefore)
             .arg(QString::fromStdString(device.script().firmwareVersion)));
     if (last.boxType == 1)
-        return RoadOutcome { ExitUpgraded, QString() };
+        return RoadOutcome{ExitUpgraded, QString()};
     const QString where = options.failAt >= 0 ? QStringLiteral(" at %1%").arg(options.failAt) : QString();
-    return RoadOutcome { ExitFailed,
-        QStringLiteral("upgrade failed: the device side reported a failure%1 (box: %2)")
-            .arg(where, boxText(last)) };
+    return RoadOutcome{ExitFailed,
+                       QStringLiteral("upgrade failed: the device side reported a failure%1 (box: %2)")
+                           .arg(where, boxText(last))};
 }
 
 } // namespace Sim

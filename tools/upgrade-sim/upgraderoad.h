@@ -28,10 +28,11 @@ struct SimOptions;
 // the start, the device side transfers and reports progress, the final box
 // goes back to the view model and the version is refreshed. Every verdict is
 // taken from what the plug-in sends, never from the script.
-class UpgradeRoad {
+class UpgradeRoad
+{
 public:
     UpgradeRoad(Standin::StandinHost& host, Standin::DeviceStandin& device, Standin::UiStandin& ui,
-        const SimOptions& options, ProgressView& view, QTextStream& out);
+                const SimOptions& options, ProgressView& view, QTextStream& out);
 
     RoadOutcome play(const QString& packagePath, const PackagePeek& package, bool narrate);
 

@@ -45,7 +45,7 @@ SimOptions parsed(QStringList arguments, SimOptions::Parse expected = SimOptions
 // traffic and no exit code.
 TEST(SimOptions, PaceDemoSizeAndVerboseReachTheirFields)
 {
-    const SimOptions options = parsed({ "--pace", "3", "--demo-size", "64K", "--verbose" });
+    const SimOptions options = parsed({"--pace", "3", "--demo-size", "64K", "--verbose"});
     EXPECT_EQ(options.paceMs, 3);
     EXPECT_EQ(options.demoSize, 65536);
     EXPECT_TRUE(options.verbose);
@@ -57,7 +57,9 @@ struct BadArguments
     const char* error;
 };
 
-class SimOptionsErrors : public ::testing::TestWithParam<BadArguments> { };
+class SimOptionsErrors : public ::testing::TestWithParam<BadArguments>
+{
+};
 
 TEST_P(SimOptionsErrors, AreOneLineNamingTheOption)
 {
@@ -65,6 +67,7 @@ TEST_P(SimOptionsErrors, AreOneLineNamingTheOption)
     EXPECT_EQ(options.error.toStdString(), GetParam().error);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, SimOptionsErrors,
     ::testing::Values(
         BadArguments { { "--fail-at", "-1" }, "--fail-at wants a whole number from 0 to 100, not '-1'" },
@@ -80,12 +83,15 @@ INSTANTIATE_TEST_SUITE_P(Table, SimOptionsErrors,
             { "a.upg", "--demo-size", "1M" }, "--demo-size is for the demo package, not for 'a.upg'" },
         BadArguments { { "a.upg", "b.upg" }, "one package at most, got 2" },
         BadArguments { { "--frobnicate" }, "Unknown option 'frobnicate'." }));
+// clang-format on
 
 TEST(SimOptions, SizesTakeKAndMSuffixes)
 {
-    const std::vector<std::pair<const char*, qint64>> table = { { "0", 0 }, { "100", 100 }, { "64K", 65536 },
-        { "64k", 65536 }, { "24M", 24 << 20 }, { "2048M", qint64(2048) << 20 }, { "2049M", -1 }, { "-1", -1 },
-        { "M", -1 }, { "1.5M", -1 }, { "", -1 } };
+    const std::vector<std::pair<const char*, qint64>> table
+        = {{"0", 0},       {"100", 100},      {"64K", 65536},
+           {"64k", 65536}, {"24M", 24 << 20}, {"2048M", qint64(2048) << 20},
+           {"2049M", -1},  {"-1", -1},        {"M", -1},
+           {"1.5M", -1},   {"", -1}};
     for (const auto& row : table)
         EXPECT_EQ(SimOptions::parseSize(QString::fromLatin1(row.first)), row.second) << row.first;
 }
@@ -94,10 +100,10 @@ TEST(SimOptions, SizesTakeKAndMSuffixes)
 
 TEST(TransferPlan, PartsFollowTheImagesOneAfterAnother)
 {
-    const TransferPlan plan({ 100, 100, 200 }, 5, -1);
-    const std::vector<std::pair<int, std::vector<int32_t>>> table = { { 0, { 0, 0, 0 } },
-        { 10, { 40, 0, 0 } }, { 25, { 100, 0, 0 } }, { 30, { 100, 20, 0 } }, { 50, { 100, 100, 0 } },
-        { 60, { 100, 100, 20 } }, { 99, { 100, 100, 98 } }, { 100, { 100, 100, 100 } } };
+    const TransferPlan plan({100, 100, 200}, 5, -1);
+    const std::vector<std::pair<int, std::vector<int32_t>>> table
+        = {{0, {0, 0, 0}},      {10, {40, 0, 0}},     {25, {100, 0, 0}},    {30, {100, 20, 0}},
+           {50, {100, 100, 0}}, {60, {100, 100, 20}}, {99, {100, 100, 98}}, {100, {100, 100, 100}}};
     for (const auto& row : table)
         EXPECT_EQ(plan.partsAt(row.first), row.second) << row.first << "%";
 }
@@ -109,12 +115,14 @@ struct PlanCase
     std::vector<std::pair<int32_t, int32_t>> reports; // status, progress
 };
 
-class TransferPlanReports : public ::testing::TestWithParam<PlanCase> { };
+class TransferPlanReports : public ::testing::TestWithParam<PlanCase>
+{
+};
 
 TEST_P(TransferPlanReports, RunUpByTheStepToTheEnd)
 {
     const std::vector<PlannedReport> reports
-        = TransferPlan({ 10, 30 }, GetParam().step, GetParam().failAt).reports();
+        = TransferPlan({10, 30}, GetParam().step, GetParam().failAt).reports();
     std::vector<std::pair<int32_t, int32_t>> seen;
     for (const PlannedReport& report : reports)
         seen.emplace_back(report.status, report.progress);
@@ -122,20 +130,22 @@ TEST_P(TransferPlanReports, RunUpByTheStepToTheEnd)
     EXPECT_EQ(reports.back().parts.size(), 2u);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, TransferPlanReports,
     ::testing::Values(PlanCase { 25, -1, { { 1, 25 }, { 1, 50 }, { 1, 75 }, { 2, 100 } } },
         PlanCase { 30, -1, { { 1, 30 }, { 1, 60 }, { 1, 90 }, { 2, 100 } } },
         PlanCase { 100, -1, { { 2, 100 } } }, PlanCase { 25, 40, { { 1, 25 }, { 3, 40 } } },
         PlanCase { 25, 50, { { 1, 25 }, { 3, 50 } } }, PlanCase { 25, 0, { { 3, 0 } } },
         PlanCase { 25, 100, { { 1, 25 }, { 1, 50 }, { 1, 75 }, { 3, 100 } } }));
+// clang-format on
 
 // No images count as one; images of no bytes end complete like the others.
 TEST(TransferPlan, EdgesEndWithEveryPartComplete)
 {
-    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(50), std::vector<int32_t> { 0 });
-    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(100), std::vector<int32_t> { 100 });
-    const PlannedReport last = TransferPlan({ 5, 7, 0 }, 10, -1).reports().back();
-    EXPECT_EQ(last, (PlannedReport { 2, 100, { 100, 100, 100 } }));
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(50), std::vector<int32_t>{0});
+    EXPECT_EQ(TransferPlan({}, 50, -1).partsAt(100), std::vector<int32_t>{100});
+    const PlannedReport last = TransferPlan({5, 7, 0}, 10, -1).reports().back();
+    EXPECT_EQ(last, (PlannedReport{2, 100, {100, 100, 100}}));
 }
 
 // ---- Traffic formatter -------------------------------------------------------
@@ -147,7 +157,7 @@ Standin::TrafficRecord recordOf(Standin::Route route, int id, const QByteArray& 
     record.id = id;
     record.bytes = bytes;
     record.sender = "upgradeviewmodel";
-    record.receivers = { "uistandin" };
+    record.receivers = {"uistandin"};
     return record;
 }
 
@@ -179,7 +189,9 @@ struct FixedPayload
     const char* json;
 };
 
-class TrafficFormatterPayloads : public ::testing::TestWithParam<FixedPayload> { };
+class TrafficFormatterPayloads : public ::testing::TestWithParam<FixedPayload>
+{
+};
 
 TEST_P(TrafficFormatterPayloads, DecodeByIdAndSize)
 {
@@ -190,6 +202,7 @@ using Standin::Route;
 
 // The default road's payloads are checked whole by the golden transcript;
 // these are the odd sizes and values it never shows.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, TrafficFormatterPayloads,
     ::testing::Values(FixedPayload { Route::Post, Upgrade::MsgGetUpgradeMD5, QByteArray("/x\0junk", 7),
                           R"({"path":"/x"})" },
@@ -206,6 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Table, TrafficFormatterPayloads,
             R"({"hex":")"
             "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
             "000000000000000000000000000000000\"}" }));
+// clang-format on
 
 // Lists are read where the sender keeps them, through the payload's
 // addresses; the golden transcript shows full ones, here they are empty.
@@ -216,10 +230,10 @@ TEST(TrafficFormatter, EmptyListsDecodeAsEmpty)
     report.status = 1;
     report.progress = 45;
     EXPECT_EQ(decodedJson(Route::Send, Upgrade::MsgUpgradeProgress, bytesOf(report)).toStdString(),
-        R"({"nodeId":3,"status":1,"progress":45,"parts":[]})");
+              R"({"nodeId":3,"status":1,"progress":45,"parts":[]})");
     const std::vector<LCD::ProtoModel::Device::s_UpgradeFileConfig> files;
     EXPECT_EQ(decodedJson(Route::Command, Upgrade::MsgStartUpgrade, bytesOf(files)).toStdString(),
-        R"({"entries":[]})");
+              R"({"entries":[]})");
 }
 
 TEST(TrafficFormatter, LinesCarryTimeIdNameRouteSenderSizeAndPayload)
@@ -229,8 +243,8 @@ TEST(TrafficFormatter, LinesCarryTimeIdNameRouteSenderSizeAndPayload)
     record.elapsedNs = 12345678;
     record.sequence = 4;
     EXPECT_EQ(TrafficFormatter::traceLine(record).toStdString(),
-        "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  "
-        "flags 0  typeMatched 1  downGrade 1");
+              "    12.346 ms  0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  "
+              "flags 0  typeMatched 1  downGrade 1");
     // The golden transcript holds the rest of a JSON line, its times set to 0.
     EXPECT_TRUE(
         TrafficFormatter::jsonLine(record).startsWith(QStringLiteral(R"({"time_ms":12.346,"seq":4,)")));
@@ -256,7 +270,7 @@ TEST(ProgressView, BarAndLineShowTheTotalRate)
     LCD::Structs::MessageBoxInfo box = updatingBox();
     box.totalRate = 45;
     EXPECT_EQ(ProgressView::barLine(box, 20),
-        QStringLiteral("  [#########...........]  45%  sub  60%  Updating..."));
+              QStringLiteral("  [#########...........]  45%  sub  60%  Updating..."));
     box.totalRate = 130;
     EXPECT_TRUE(ProgressView::barLine(box, 4).startsWith(QStringLiteral("  [####] 130%")));
     box.totalRate = -1;
@@ -307,7 +321,7 @@ TEST(DemoPackage, ThreeImagesForTheDeviceInAFolderThatGoesAway)
         EXPECT_EQ(peek.dataVersion, QStringLiteral("1.2.0"));
         ASSERT_EQ(peek.imageSizes.size(), 3u);
         // Each record: magic, length, {"md5":"<32 digits>"} (42 bytes), data.
-        EXPECT_EQ(peek.imageSizes, (std::vector<qint64> { 8 + 42 + 3000, 8 + 42 + 2000, 8 + 42 + 1000 }));
+        EXPECT_EQ(peek.imageSizes, (std::vector<qint64>{8 + 42 + 3000, 8 + 42 + 2000, 8 + 42 + 1000}));
         EXPECT_EQ(peek.summary(), QStringLiteral("3 images, 0.0 MiB, Vesk model 29974, data version 1.2.0"));
     }
     EXPECT_FALSE(QFile::exists(path));

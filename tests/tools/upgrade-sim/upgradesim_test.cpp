@@ -28,7 +28,7 @@ struct SimRun
 };
 
 SimRun runSim(const QStringList& arguments,
-    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -141,6 +141,7 @@ TEST_P(UpgradeSimRoad, EndsWithItsExitCodeLinesAndBox)
 const QString Small = QStringLiteral("--demo-size=64K");
 const QString Success = QStringLiteral("  box  success  Device updated successfully.");
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimRoad,
     ::testing::Values(Road { { "DefaultDemo" }, {}, 0, "",
                           { "file info   device type matches: yes, downgrade: no", "verify      verified",
@@ -180,12 +181,13 @@ INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimRoad,
         Road { { "NotAPlugin" }, { "--plugin", UPGRADE_SIM_GOLDEN }, 3,
             "cannot load plug-in: " UPGRADE_SIM_GOLDEN " is not an ELF shared object", {}, "" }),
     testing_support::caseName<Road>);
+// clang-format on
 
 // Every message is one trace line with its decoded payload, and the
 // plug-in's log lines come between them.
 TEST_F(UpgradeSimProgram, TraceShowsEveryMessageDecoded)
 {
-    const SimRun run = runSim({ Small, "--trace", "--progress-step", "50" });
+    const SimRun run = runSim({Small, "--trace", "--progress-step", "50"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList expected = {
         "0xfc000029 getUpgradeFileInfo  reply  upgradeviewmodel -> uistandin  size 2  flags 0  typeMatched 1 "
@@ -212,10 +214,10 @@ TEST_F(UpgradeSimProgram, TraceShowsEveryMessageDecoded)
 QString normaliseTranscript(QString text)
 {
     text.replace(QRegularExpression(QStringLiteral("\"time_ms\":[0-9.]+")), QStringLiteral("\"time_ms\":0"));
-    text.replace(
-        QRegularExpression(QStringLiteral("/[^\"]*/upgrade-sim-[A-Za-z0-9]+/")), QStringLiteral("<demo>/"));
+    text.replace(QRegularExpression(QStringLiteral("/[^\"]*/upgrade-sim-[A-Za-z0-9]+/")),
+                 QStringLiteral("<demo>/"));
     return text.replace(QRegularExpression(QStringLiteral("\"address\":\"0x[0-9a-f]+\"")),
-        QStringLiteral("\"address\":\"<address>\""));
+                        QStringLiteral("\"address\":\"<address>\""));
 }
 
 // Any change to the plug-in's traffic on the default road shows up here as a
@@ -228,7 +230,7 @@ TEST_F(UpgradeSimProgram, TranscriptOfTheDemoMatchesTheGolden)
     // The demo's folder under /tmp keeps the path payloads' sizes the same.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp"));
-    const SimRun run = runSim({ "--transcript", path }, environment);
+    const SimRun run = runSim({"--transcript", path}, environment);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QFile written(path);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
@@ -253,7 +255,7 @@ TEST_F(UpgradeSimProgram, TranscriptOfTheDemoMatchesTheGolden)
 // figure only natively without sanitizers, where it is the program's own.
 TEST_F(UpgradeSimProgram, SoakOf500RunsKeepsMemoryFlat)
 {
-    const SimRun run = runSim({ Small, "--repeat", "500" });
+    const SimRun run = runSim({Small, "--repeat", "500"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("runs        500, all ended alike\n")));
     const auto growth = [&run](const char* pattern) {

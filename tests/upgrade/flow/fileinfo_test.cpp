@@ -23,9 +23,9 @@ TEST_F(FileInfoTest, RepliesTypeAndDowngrade)
     const struct
     {
         const char* name;
-        QByteArray magic;       // empty: no file at all
+        QByteArray magic; // empty: no file at all
         QByteArray header;
-        std::string device;     // firmware version the device reports
+        std::string device; // firmware version the device reports
         QByteArray reply;
     } cases[] = {
         {"MissingFile", "", "", "2.0", fileInfoReply(0, 0)},
@@ -45,8 +45,9 @@ TEST_F(FileInfoTest, RepliesTypeAndDowngrade)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         refreshNodeVersion(c.device);
-        const QByteArray path = c.magic.isEmpty() ? folder.missing(c.name)
-                                                  : folder.write(c.name, flow_testing::headerPackage(c.magic, c.header));
+        const QByteArray path = c.magic.isEmpty()
+            ? folder.missing(c.name)
+            : folder.write(c.name, flow_testing::headerPackage(c.magic, c.header));
         const std::optional<QByteArray> reply = ui.queryFileInfo(path);
         ASSERT_TRUE(reply);
         EXPECT_TRUE(sameBytes(c.reply, *reply));
@@ -64,8 +65,9 @@ TEST_F(FileInfoTest, RequestsWithoutPayloadWarnAndGoNoFurther)
     ui.postEventRaw(Upgrade::MsgSetUpgradeFile, {}, false);
     EXPECT_TRUE(flow_testing::onlyViewModelLine(log, QtWarningMsg, "resp does not matches.",
                                                 flow_testing::SetUpgradeFileSignature));
-    EXPECT_EQ(lines(), (std::vector<std::string>{"command 0xfc000029 uistandin>upgradeviewmodel 0",
-                                                 "post 0xfc000006 uistandin>upgradeviewmodel 0"}));
+    EXPECT_EQ(lines(),
+              (std::vector<std::string>{"command 0xfc000029 uistandin>upgradeviewmodel 0",
+                                        "post 0xfc000006 uistandin>upgradeviewmodel 0"}));
 }
 
 // The path is the text up to its first zero, at most 127 bytes. The start
@@ -77,6 +79,7 @@ TEST_F(FileInfoTest, PathPayloadsReadAsTheTextUpToItsEnd)
         const char* name;
         QByteArray payload;
         QByteArray path;
+        // clang-format off
     } cases[] = {
         {"Terminated", QByteArray("/a/b.vpk\0", 9), "/a/b.vpk"},
         {"LongestAccepted", QByteArray(127, 'p') + '\0', QByteArray(127, 'p')},
@@ -85,6 +88,7 @@ TEST_F(FileInfoTest, PathPayloadsReadAsTheTextUpToItsEnd)
         {"EndsAtFirstZero", QByteArray("/a\0/b\0", 6), "/a"},
         {"Utf8", QByteArray("/media/\xc3\x9c" "bersicht.vpk\0", 22), "/media/\xc3\x9c" "bersicht.vpk"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString logged = "filePath : \"" + QString::fromUtf8(c.path) + "\"";
@@ -92,7 +96,8 @@ TEST_F(FileInfoTest, PathPayloadsReadAsTheTextUpToItsEnd)
         ui.postEventRaw(Upgrade::MsgSetUpgradeFile, c.payload);
         ASSERT_EQ(device.lastStartEntries.size(), 1u);
         EXPECT_TRUE(sameBytes(c.path, QByteArray::fromStdString(device.lastStartEntries[0].filePath)));
-        EXPECT_TRUE(flow_testing::onlyViewModelLine(log, QtDebugMsg, logged, flow_testing::SetUpgradeFileSignature));
+        EXPECT_TRUE(
+            flow_testing::onlyViewModelLine(log, QtDebugMsg, logged, flow_testing::SetUpgradeFileSignature));
 
         log.clear();
         ui.sendCommandRaw(Upgrade::MsgGetUpgradeFileInfo, c.payload);

@@ -17,8 +17,8 @@ void put32(QByteArray& bytes, int offset, int32_t value)
 }
 
 // The record at its offsets; visiable set, bAccept and canRevoke clear.
-QByteArray boxBytes(int32_t funcCode, int32_t boxType, int32_t subRate, int32_t totalRate, const QByteArray& text,
-                    int32_t currentStatus)
+QByteArray boxBytes(int32_t funcCode, int32_t boxType, int32_t subRate, int32_t totalRate,
+                    const QByteArray& text, int32_t currentStatus)
 {
     QByteArray bytes(812, '\0');
     put32(bytes, 0, funcCode);
@@ -26,10 +26,10 @@ QByteArray boxBytes(int32_t funcCode, int32_t boxType, int32_t subRate, int32_t 
     put32(bytes, 8, subRate);
     put32(bytes, 12, totalRate);
     bytes.replace(24, text.size(), text);
-    bytes[281] = 1;                 // visiable
-    put32(bytes, 284, 2000);        // tipTime
+    bytes[281] = 1; // visiable
+    put32(bytes, 284, 2000); // tipTime
     put32(bytes, 804, currentStatus);
-    put32(bytes, 808, 1);           // deviceStatus
+    put32(bytes, 808, 1); // deviceStatus
     return bytes;
 }
 
@@ -65,13 +65,16 @@ QByteArray hideBox()
 ::testing::AssertionResult isViewModelLine(const testing_support::LogLine& line, QtMsgType type,
                                            const QString& message, const char* function)
 {
-    const auto text = [](QtMsgType level, const QString& said, const QString& in, bool ownFile, const QString& category) {
-        return "level " + std::to_string(level) + " [" + said.toStdString() + "] in [" + in.toStdString() + "] "
-            + (ownFile ? "" : "of another file ") + "category " + category.toStdString();
+    const auto text = [](QtMsgType level, const QString& said, const QString& in, bool ownFile,
+                         const QString& category) {
+        return "level " + std::to_string(level) + " [" + said.toStdString() + "] in [" + in.toStdString()
+            + "] " + (ownFile ? "" : "of another file ") + "category " + category.toStdString();
     };
-    const std::string actual = text(line.type, line.message, line.function,
-                                    line.file.endsWith(QLatin1String("upgrade/upgradeviewmodel.cpp")), line.category);
-    const std::string expected = text(type, message, QLatin1String(function), true, QStringLiteral("default"));
+    const std::string actual
+        = text(line.type, line.message, line.function,
+               line.file.endsWith(QLatin1String("upgrade/upgradeviewmodel.cpp")), line.category);
+    const std::string expected
+        = text(type, message, QLatin1String(function), true, QStringLiteral("default"));
     if (actual == expected)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "\n  actual   " << actual << "\n  expected " << expected;

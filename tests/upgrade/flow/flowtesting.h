@@ -19,13 +19,16 @@
 namespace flow_testing {
 
 // Signatures as the log context carries them.
-constexpr const char* SetUpgradeFileSignature = "krt::IMessage* Upgrade::UpgradeViewModel::setUpgradeFile(const krt::IMessage*)";
-constexpr const char* GetUpgradeFileInfoSignature =
-    "krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage*)";
-constexpr const char* GetDeviceInfoSignature = "krt::IMessage* Upgrade::UpgradeViewModel::getDeviceInfo(const krt::IMessage*)";
-constexpr const char* IsDownGradeSignature = "bool Upgrade::UpgradeViewModel::isDownGrade(const std::string&)";
-constexpr const char* IsUnallowedDownGradeSignature =
-    "bool Upgrade::UpgradeViewModel::isUnallowedDownGrade(const std::string&, const std::string&) const";
+constexpr const char* SetUpgradeFileSignature
+    = "krt::IMessage* Upgrade::UpgradeViewModel::setUpgradeFile(const krt::IMessage*)";
+constexpr const char* GetUpgradeFileInfoSignature
+    = "krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage*)";
+constexpr const char* GetDeviceInfoSignature
+    = "krt::IMessage* Upgrade::UpgradeViewModel::getDeviceInfo(const krt::IMessage*)";
+constexpr const char* IsDownGradeSignature
+    = "bool Upgrade::UpgradeViewModel::isDownGrade(const std::string&)";
+constexpr const char* IsUnallowedDownGradeSignature
+    = "bool Upgrade::UpgradeViewModel::isUnallowedDownGrade(const std::string&, const std::string&) const";
 
 // Message-box records as the user interface must receive them, written byte
 // by byte at their offsets rather than through the record's declaration.

@@ -27,8 +27,8 @@ TEST_F(ProgressTest, EachReportBecomesOneRecord)
         int32_t status;
         int32_t progress;
         std::vector<int32_t> parts;
-        std::optional<QByteArray> box;  // none: the report sends nothing
-        bool ends;                      // followed by 0xfc0c0c08 and the refresh
+        std::optional<QByteArray> box; // none: the report sends nothing
+        bool ends; // followed by 0xfc0c0c08 and the refresh
     } cases[] = {
         // Without parts the sub rate is six times the total, at most 100.
         {"Start", 1, 0, {}, updatingBox(0, 0), false},
@@ -86,7 +86,8 @@ TEST_F(ProgressTest, PayloadsOfAnotherSizeAreDroppedSilently)
     LogCapture log;
     device.sendRawProgress(image(39));
     device.sendRawProgress(image(41));
-    krt::IMessage* empty = host.events()->createMessage(Upgrade::MsgUpgradeProgress, 0, nullptr, "devicestandin");
+    krt::IMessage* empty
+        = host.events()->createMessage(Upgrade::MsgUpgradeProgress, 0, nullptr, "devicestandin");
     host.events()->send(&empty, 9);
     EXPECT_EQ(trafficOf({Upgrade::MsgUpgradeProgress}).size(), host.traffic().size());
     EXPECT_TRUE(log.lines().empty());
@@ -108,14 +109,15 @@ TEST_F(ProgressTest, ReturnedRecordIsLoggedAndRefreshesOnlyForTheUpgrade)
 {
     const QString Refused = "upgrade is success update device info error";
     // The log form of the record of a progress report at 10 percent.
-    const QString Updating = "\"func code(1), box type(5), total rate(10), sub rate(60), visiable(1), can revoke(0), "
-                             "tip time(2000), text(Updating...), btn text(), second btn(),currentStatus(1), "
-                             "isLocal(0), bAccept(0),deviceStatus(1) \"";
+    const QString Updating
+        = "\"func code(1), box type(5), total rate(10), sub rate(60), visiable(1), can revoke(0), "
+          "tip time(2000), text(Updating...), btn text(), second btn(),currentStatus(1), "
+          "isLocal(0), bAccept(0),deviceStatus(1) \"";
     const QByteArray box = updatingBox(60, 10);
     const struct
     {
         const char* name;
-        std::optional<QByteArray> payload;   // none: no data at all
+        std::optional<QByteArray> payload; // none: no data at all
         QString logged;
         bool refreshes;
     } cases[] = {
@@ -144,9 +146,11 @@ TEST_F(ProgressTest, ReturnedRecordIsLoggedAndRefreshesOnlyForTheUpgrade)
         host.clearRecords();
         LogCapture log;
 
-        ui.postEventRaw(Upgrade::MsgMessageBoxReturned, c.payload.value_or(QByteArray()), c.payload.has_value());
+        ui.postEventRaw(Upgrade::MsgMessageBoxReturned, c.payload.value_or(QByteArray()),
+                        c.payload.has_value());
 
-        Lines expected = {"post 0xfc0c0c13 uistandin>upgradeviewmodel " + std::to_string(c.payload ? c.payload->size() : 0)};
+        Lines expected = {"post 0xfc0c0c13 uistandin>upgradeviewmodel "
+                          + std::to_string(c.payload ? c.payload->size() : 0)};
         if (c.refreshes) {
             expected.push_back("post 0xfc0c0c0d upgradeviewmodel>upgradeviewmodel 0");
             expected.insert(expected.end(), RefreshLines.begin(), RefreshLines.end());

@@ -21,10 +21,11 @@ using RoadTest = FlowFixture;
 TEST_F(RoadTest, OneUpgradeFromChoiceToNewVersion)
 {
     PackageFolder folder;
-    const QByteArray older = folder.write("older.vpk", fullPackage(headerJson("Vesk", 29974, "1.0", "1.5.0"),
-                                                                   {QByteArray(1000, 'o')}));
-    const QByteArray newer = folder.write("newer.vpk", fullPackage(headerJson("Vesk", 29974, "2.0", "2.0.0"),
-                                                                   {QByteArray(3000, 'x'), QByteArray(5000, 'y')}));
+    const QByteArray older = folder.write(
+        "older.vpk", fullPackage(headerJson("Vesk", 29974, "1.0", "1.5.0"), {QByteArray(1000, 'o')}));
+    const QByteArray newer = folder.write("newer.vpk",
+                                          fullPackage(headerJson("Vesk", 29974, "2.0", "2.0.0"),
+                                                      {QByteArray(3000, 'x'), QByteArray(5000, 'y')}));
     refreshNodeVersion("1.5.0");
 
     EXPECT_EQ(ui.queryFileInfo(newer), fileInfoReply(1, 0));
@@ -62,7 +63,8 @@ TEST_F(RoadTest, OneUpgradeFromChoiceToNewVersion)
     const Lines ended = {"send 0xfc0c0c08 upgradeviewmodel>upgradeviewmodel 0/9"};
     const Lines returned = {"post 0xfc0c0c13 uistandin>upgradeviewmodel 812",
                             "post 0xfc0c0c0d upgradeviewmodel>upgradeviewmodel 0"};
-    EXPECT_EQ(lines(), fileInfoLines(newer) + fileInfoLines(older) + startLines + report + report + report + report
+    EXPECT_EQ(lines(),
+              fileInfoLines(newer) + fileInfoLines(older) + startLines + report + report + report + report
                   + ended + refresh + returned + refresh + fileInfoLines(older) + fileInfoLines(newer));
 }
 

@@ -27,7 +27,8 @@ protected:
         device.sendProgress(2, 100);
         device.sendProgress(3, 100);
         QCoreApplication::removeTranslator(&translator);
-        EXPECT_TRUE(boxesAre({updatingBox(60, 10, updating), succeededBox(100, succeeded), failedBox(failed)}));
+        EXPECT_TRUE(
+            boxesAre({updatingBox(60, 10, updating), succeededBox(100, succeeded), failedBox(failed)}));
     }
 
     // A translator needs an application object; made before SetUp loads the
@@ -47,7 +48,10 @@ TEST_F(TranslatedFlow, GermanTranslationReachesTheRecords)
 class FixedTranslator : public QTranslator
 {
 public:
-    explicit FixedTranslator(QString text) : translation(std::move(text)) { }
+    explicit FixedTranslator(QString text)
+        : translation(std::move(text))
+    {
+    }
 
     QString translate(const char* context, const char*, const char*, int) const override
     {
@@ -69,7 +73,7 @@ TEST_F(TranslatedFlow, LongTranslationIsCutAtACharacterBoundary)
     {
         const char* name;
         QByteArray translation;
-        QByteArray text;        // what the record holds before its zero
+        QByteArray text; // what the record holds before its zero
     } cases[] = {
         {"AsciiFits", times("a", 255), times("a", 255)},
         {"AsciiCut", times("a", 300), times("a", 255)},

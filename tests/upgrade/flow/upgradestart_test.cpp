@@ -32,8 +32,9 @@ TEST_F(UpgradeStart, SendsTheFixedSequence)
         int replySize;
         uint8_t startByte;
         Lines traffic;
-        std::vector<QByteArray> boxes;      // records on 0xfc02001e, in order
-        std::vector<uint8_t> results;       // bytes of 0xfc020005
+        std::vector<QByteArray> boxes; // records on 0xfc02001e, in order
+        std::vector<uint8_t> results; // bytes of 0xfc020005
+        // clang-format off
     } cases[] = {
         {"Accepted", Answer::Fill, true, 1, 1, Accepted, {updatingBox(0, 0)}, {1}},
         {"AcceptedWithOtherByte", Answer::Fill, true, 1, 0x7f, Accepted, {updatingBox(0, 0)}, {0x7f}},
@@ -48,6 +49,7 @@ TEST_F(UpgradeStart, SendsTheFixedSequence)
         // No node: the device side clears the query's address slot; nothing follows.
         {"NoNode", Answer::ClearSlot, true, 1, 1, {Start, Node}, {}, {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         refreshNodeVersion("1.0");

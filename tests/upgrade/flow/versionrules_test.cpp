@@ -42,10 +42,11 @@ TEST_F(VersionRules, CompareVersionsAndLogThem)
     const QString Unallowed = R"(support min device version "%1" upgradeFile version "%2")";
     const struct
     {
-        bool downGradeRule;     // isDownGrade(b) on device a, else isUnallowedDownGrade(b, a)
+        bool downGradeRule; // isDownGrade(b) on device a, else isUnallowedDownGrade(b, a)
         std::string a;
         std::string b;
         bool result;
+        // clang-format off
     } cases[] = {
         {true, "1.3.0", "1.2.9", true},   {true, "1.2.3", "1.2.4", false}, {true, "1.2.3", "1.2.3", false},
         {true, "1.10.0", "1.9.0", true},  {true, "", "1.0.0", false},      {true, "1.0", "beta", true},
@@ -56,6 +57,7 @@ TEST_F(VersionRules, CompareVersionsAndLogThem)
         {false, "1.2.0", "1.2", true},    {false, "1.2.3", "1.2.3.4", false}, {false, "", "1.0", false},
         {false, "0", "1.0", false},       {false, "1.0", "", true},        {false, "1.0", TenNines, true},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE((c.downGradeRule ? "device " : "minimum ") + c.a + ", package " + c.b);
         if (c.downGradeRule)
@@ -89,8 +91,8 @@ TEST_F(NodeVersionRefresh, AsksForTheNodeThenItsVersion)
         Answer node;
         int32_t nodeId;
         bool answerVersion;
-        QString versionKey;         // what the firmware-version request asked for; empty: not sent
-        std::string nodeVersion;    // kept afterwards; the earlier one was "0.9"
+        QString versionKey; // what the firmware-version request asked for; empty: not sent
+        std::string nodeVersion; // kept afterwards; the earlier one was "0.9"
     } cases[] = {
         {"FinishedAnswered", Finished, Answer::Fill, 1, true, "1", "3.1.4"},
         {"OtherNode", Changed, Answer::Fill, -2, true, "-2", "3.1.4"},
@@ -109,13 +111,14 @@ TEST_F(NodeVersionRefresh, AsksForTheNodeThenItsVersion)
 
         ui.postEventRaw(c.trigger, QByteArray("\x01\x02\x03", 3));
 
-        std::vector<std::string> expected = {"post " + testing_support::idText(c.trigger)
-                                                 + " uistandin>upgradeviewmodel 3",
-                                             flow_testing::NodeQueryLine};
+        std::vector<std::string> expected
+            = {"post " + testing_support::idText(c.trigger) + " uistandin>upgradeviewmodel 3",
+               flow_testing::NodeQueryLine};
         if (!c.versionKey.isEmpty())
             expected.push_back(flow_testing::VersionQueryLine);
         EXPECT_EQ(lines(), expected);
-        for (const Standin::TrafficRecord& record : trafficOf({Upgrade::MsgQueryNodeList, Upgrade::MsgQueryFirmwareVersion}))
+        for (const Standin::TrafficRecord& record :
+             trafficOf({Upgrade::MsgQueryNodeList, Upgrade::MsgQueryFirmwareVersion}))
             EXPECT_NE(record.bytes, QByteArray(8, '\0')) << "a wrapper's address, never zero";
         EXPECT_EQ(device.lastVersionKey, c.versionKey);
         EXPECT_EQ(flow_testing::nodeVersionOf(loader), c.nodeVersion);

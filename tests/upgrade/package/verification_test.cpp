@@ -31,8 +31,7 @@ constexpr int MiB = 1024 * 1024;
 constexpr int Chunk = Upgrade::Package::ChunkSize;
 
 // The message Qt's debug stream makes of the given items, blank-separated.
-template <typename... Items>
-QString debugText(const Items&... items)
+template <typename... Items> QString debugText(const Items&... items)
 {
     QString text;
     {

@@ -220,11 +220,13 @@ TEST_P(ReadAheadTest, HintsStayOneChunkAheadAndClearOfTheDrops)
         bridges += e.offset >= e.position + Chunk;
     }
     EXPECT_EQ(bridges, c.bridges);
-    EXPECT_EQ(std::count_if(hinted.events.begin(), hinted.events.end(), [](const Event& e) { return e.drop; }),
-              c.drops);
+    EXPECT_EQ(
+        std::count_if(hinted.events.begin(), hinted.events.end(), [](const Event& e) { return e.drop; }),
+        c.drops);
     EXPECT_EQ(coveredBytes(hinted.events, QFileInfo(path).size()), c.hinted);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Packages, ReadAheadTest,
     testing::Values(
@@ -249,5 +251,6 @@ INSTANTIATE_TEST_SUITE_P(
                  2},
         WalkCase{"ZeroLengthImage", {{0, Chunk}}, VerifyResult::Verified, 1, 0, 0, 0}),
     testing_support::caseName<WalkCase>);
+// clang-format on
 
 } // namespace
