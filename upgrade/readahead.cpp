@@ -6,59 +6,101 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace Upgrade {
 namespace Package {
 
+namespace {
+
+// Smaller pieces cost a card one command each; larger ones the kernel splits
+// anyway, and they would keep more of the file cached ahead.
+constexpr qint64 SmallestPiece = 128 * 1024;
+constexpr qint64 LargestPiece = 1024 * 1024;
+// What eMMC and SD hosts commonly take in one request.
+constexpr qint64 UnknownQueuePiece = 512 * 1024;
+
+// Where the piece from `at` ends. The kernel counts whole pages against a
+// hint's limit, so a piece that straddled one more page would lose its last
+// page, which the read then fetches with read-ahead of its own past the
+// chunk: before a drop, bytes read twice.
+qint64 pieceEnd(qint64 at, qint64 piece)
+{
+    static const qint64 page = sysconf(_SC_PAGESIZE);
+    return at - at % page + piece;
+}
+
+} // namespace
+
 ReadAhead::ReadAhead(QFile& file, Mode mode, qint64 chunkSize)
     : fd(mode == Mode::Off ? -1 : file.handle())
+    , pieceSize(UnknownQueuePiece)
 {
-    // Where the kernel reads a chunk ahead by itself, 40 hints a chunk would
-    // only cost time.
-    if (fd >= 0 && mode == Mode::WhereUseful && kernelReadAheadWindow(fd) >= chunkSize)
+    if (fd < 0)
+        return;
+    const DeviceQueue queue = deviceQueue(fd);
+    // Where the kernel reads a chunk ahead by itself, hints would only cost
+    // time.
+    if (mode == Mode::WhereUseful && queue.readAheadWindow >= chunkSize) {
         fd = -1;
+        return;
+    }
+    if (queue.largestRequest > 0)
+        pieceSize = qBound(SmallestPiece, queue.largestRequest, LargestPiece);
+    // The hints take over from the kernel's own read-ahead, which would now
+    // and then run on from an unhinted chunk past the hints, into pages the
+    // next drop evicts.
+    posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
 }
 
 void ReadAhead::bridge(qint64 offset, qint64 nextLength)
 {
-    request(offset, qMin(Piece, nextLength));
+    request(offset, qMin(pieceEnd(offset, pieceSize), offset + nextLength) - offset);
 }
 
 void ReadAhead::request(qint64 offset, qint64 length)
 {
     const qint64 end = offset + length;
-    // The kernel cuts one hint to the device's read-ahead window, so a whole
-    // chunk in one hint would fetch only its first few hundred KiB.
-    for (qint64 at = qMax(offset, hintedEnd); fd >= 0 && at < end; at += Piece) {
+    // The kernel cuts one hint to the device's read-ahead window or largest
+    // request, so a whole chunk in one hint would fetch only its first part.
+    for (qint64 at = qMax(offset, hintedEnd); fd >= 0 && at < end;) {
+        const qint64 to = qMin(pieceEnd(at, pieceSize), end);
         // A descriptor that takes no hints (a pipe, say) simply goes without.
-        if (posix_fadvise(fd, at, qMin(Piece, end - at), POSIX_FADV_WILLNEED) != 0)
+        if (posix_fadvise(fd, at, to - at, POSIX_FADV_WILLNEED) != 0)
             fd = -1;
+        at = to;
     }
     hintedEnd = qMax(hintedEnd, end);
 }
 
-qint64 kernelReadAheadWindow(int fd)
+DeviceQueue deviceQueue(int fd)
 {
+    DeviceQueue queue;
     struct stat st
     {
     };
     if (fstat(fd, &st) != 0)
-        return -1;
+        return queue;
     const QString device = QStringLiteral("%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
-    // A whole disk, a partition (the queue is its disk's), or a file system
-    // without a block device (FUSE, NFS) that still has a read-ahead window.
-    for (const QString& path : {QStringLiteral("/sys/dev/block/%1/queue/read_ahead_kb"),
-                                QStringLiteral("/sys/dev/block/%1/../queue/read_ahead_kb"),
-                                QStringLiteral("/sys/class/bdi/%1/read_ahead_kb")}) {
-        QFile file(path.arg(device));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
+    const auto bytes = [](const QString& path) {
+        QFile file(path);
         bool ok = false;
-        const qint64 kib = file.readAll().trimmed().toLongLong(&ok);
-        if (ok)
-            return kib * 1024;
+        const qint64 kib = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong(&ok) : 0;
+        return ok ? kib * 1024 : -1;
+    };
+    // A whole disk, a partition (the queue is its disk's), or a file system
+    // without a block device (FUSE, NFS) that still has a read-ahead window
+    // but no request size.
+    for (const QString& folder :
+         {QStringLiteral("/sys/dev/block/%1/queue/"), QStringLiteral("/sys/dev/block/%1/../queue/"),
+          QStringLiteral("/sys/class/bdi/%1/")}) {
+        queue.readAheadWindow = bytes(folder.arg(device) + QLatin1String("read_ahead_kb"));
+        if (queue.readAheadWindow >= 0) {
+            queue.largestRequest = bytes(folder.arg(device) + QLatin1String("max_sectors_kb"));
+            break;
+        }
     }
-    return -1;
+    return queue;
 }
 
 } // namespace Package

@@ -27,17 +27,25 @@ public:
     // the piece its bridge already asked for.
     void request(qint64 offset, qint64 length);
 
-    // No larger than the smallest read-ahead window of the cards we meet.
-    static constexpr qint64 Piece = 128 * 1024;
+    // Bytes of one hint: the largest request the device's queue takes, so
+    // that a card pays its per-command cost as seldom as the kernel's own
+    // reads do.
+    qint64 piece() const { return pieceSize; }
 
 private:
     int fd; // -1: no hints
+    qint64 pieceSize;
     qint64 hintedEnd = 0; // the walk reads forward, so one end marks all that was hinted
 };
 
-// The kernel's own read-ahead window, in bytes, for the device that holds the
-// open file; -1 where sysfs does not tell.
-qint64 kernelReadAheadWindow(int fd);
+// What sysfs tells of the queue of the device that holds the open file, in
+// bytes; -1 for what it does not tell.
+struct DeviceQueue
+{
+    qint64 readAheadWindow = -1; // the kernel's own read-ahead
+    qint64 largestRequest = -1; // max_sectors_kb
+};
+DeviceQueue deviceQueue(int fd);
 
 } // namespace Package
 } // namespace Upgrade
