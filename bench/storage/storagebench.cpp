@@ -74,6 +74,27 @@ void coldCache()
     }
 }
 
+// Page-cache drops on the whole machine so far. A drop by another process
+// (a test suite running the real walk, say) evicts what the walk fetched
+// ahead, which storage then reads twice.
+long long pageCacheDrops()
+{
+    QFile file(QStringLiteral("/proc/vmstat"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith("drop_pagecache "))
+            return line.mid(15).toLongLong();
+    return -1;
+}
+
+// The walk's own drops over one image of `chunks` chunks: after the 11th,
+// then every 10th.
+int walkDrops(int chunks)
+{
+    return chunks >= 11 ? (chunks - 11) / 10 + 1 : 0;
+}
+
 // Where the package sits on a throttlefs device: bytes the device served.
 class DeviceStats
 {
@@ -297,15 +318,16 @@ int run(const QStringList& args)
         const char* name;
         std::function<double()> measure;
         std::vector<double> seconds;
+        bool walks;
         std::pair<qint64, qint64> served{-1, -1};
-        qint64 mostServed = -1;
+        qint64 mostServed = -1; // over the rounds no other process disturbed
     };
     int chunks = 0;
     std::vector<Variant> variants = {
-        {"plain loop", [&] { return walk(path, Hints::Off, chunks); }, {}},
-        {"read-ahead loop", [&] { return walk(path, hints, chunks); }, {}},
-        {"storage floor", [&] { return storageFloor(path); }, {}},
-        {"hash + pause floor", [&] { return hashTime(ring, span.length) + chunks * pauseTime(); }, {}},
+        {"plain loop", [&] { return walk(path, Hints::Off, chunks); }, {}, true},
+        {"read-ahead loop", [&] { return walk(path, hints, chunks); }, {}, true},
+        {"storage floor", [&] { return storageFloor(path); }, {}, false},
+        {"hash + pause floor", [&] { return hashTime(ring, span.length) + chunks * pauseTime(); }, {}, false},
     };
     // The hash floor counts the walk's chunks, so a walk comes first.
     for (int r = 0; r < repeat; ++r) {
@@ -315,15 +337,21 @@ int run(const QStringList& args)
             Variant& variant = variants[v < 3 ? (v + size_t(r)) % 3 : v];
             coldCache();
             stats.reset();
+            const long long dropsBefore = pageCacheDrops();
             const double seconds = variant.measure();
+            const long long foreignDrops
+                = pageCacheDrops() - dropsBefore - (variant.walks ? walkDrops(chunks) : 0);
             variant.seconds.push_back(seconds);
             variant.served = stats.served();
-            variant.mostServed = std::max(variant.mostServed, variant.served.first);
+            if (foreignDrops == 0)
+                variant.mostServed = std::max(variant.mostServed, variant.served.first);
             std::fprintf(stderr, "%s round %d: %-18s %7.2f s", qPrintable(label), r + 1, variant.name,
                          seconds);
             if (variant.served.first >= 0)
                 std::fprintf(stderr, "  (device read %.2f MiB in %lld requests)",
                              double(variant.served.first) / double(MiB), variant.served.second);
+            if (foreignDrops > 0)
+                std::fprintf(stderr, "  (%lld page-cache drops by other processes)", foreignDrops);
             std::fprintf(stderr, "\n");
         }
     }
@@ -334,8 +362,10 @@ int run(const QStringList& args)
     const double hashPause = median(variants[3].seconds);
     const double bound = std::max(storage, hashPause);
     // What the device served the read-ahead loop beyond the package's pages,
-    // in the round that read most.
+    // in the undisturbed round that read most.
     char extra[32] = "–";
+    if (variants[1].served.first >= 0 && variants[1].mostServed < 0)
+        std::snprintf(extra, sizeof extra, "every round disturbed");
     if (variants[1].mostServed >= 0) {
         const qint64 pages = (QFileInfo(path).size() + 4095) / 4096 * 4096;
         std::snprintf(extra, sizeof extra, "%+lld KiB", (long long)(variants[1].mostServed - pages) / 1024);
