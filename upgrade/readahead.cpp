@@ -47,9 +47,9 @@ ReadAhead::ReadAhead(QFile& file, Mode mode, qint64 chunkSize)
     }
     if (queue.largestRequest > 0)
         pieceSize = qBound(SmallestPiece, queue.largestRequest, LargestPiece);
-    // The hints take over from the kernel's own read-ahead, which would now
-    // and then run on from an unhinted chunk past the hints, into pages the
-    // next drop evicts.
+    // The hints take over from the kernel's own read-ahead: started by a read
+    // they do not cover (an image's first chunk), it can run on past them
+    // into pages the next drop evicts.
     posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
 }
 
