@@ -1,5 +1,6 @@
 #include "upgrade/packagecheck.h"
 
+#include "upgrade/signaturecheck.h"
 #include "upgrade/upgradeids.h"
 
 #include <QCryptographicHash>
@@ -61,10 +62,11 @@ void dropPageCache(const WalkLog& log)
 // buffer, the read-ahead with its device looked up once, and the log.
 struct Walk
 {
-    Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog)
+    Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog, SignatureCheck& check)
         : file(packageFile)
         , options(walkOptions)
         , log(walkLog)
+        , signature(check)
         , buffer(qBound(1, walkOptions.chunkSize, ChunkSize), '\0')
         , readAhead(packageFile, walkOptions.readAhead, buffer.size())
     {
@@ -73,6 +75,7 @@ struct Walk
     QFile& file;
     const VerifyOptions& options;
     const WalkLog& log;
+    SignatureCheck& signature;
     QByteArray buffer;
     ReadAhead readAhead;
 };
@@ -121,6 +124,7 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
         // cache holds no more than that of the file beside the buffer.
         walk.readAhead.request(file.pos(), chunkLength);
         md5.addData(buffer.constData(), static_cast<int>(bytesRead));
+        walk.signature.add(buffer.constData(), bytesRead);
         // The buffer was all zeros before the read, so clearing what the read
         // wrote leaves the whole buffer zero-filled.
         std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
@@ -146,8 +150,10 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
             log.debug() << "head check fail";
         return VerifyResult::BadImageMagic;
     }
-    const uint32_t subHeaderLength = littleEndian32(file.read(4));
+    const QByteArray lengthField = file.read(4);
+    const uint32_t subHeaderLength = littleEndian32(lengthField);
     const QByteArray subHeader = readBounded(file, subHeaderLength);
+    walk.signature.addImageHead(lengthField, subHeader);
     // Wraps like the 32-bit size field when the sub-header claims more than
     // the record: the loop then reads to the end of the file.
     const uint32_t dataLength = size - 8u - subHeaderLength;
@@ -169,6 +175,18 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     return VerifyResult::DigestMismatch;
 }
 
+// With trusted keys, a package whose digests hold must also carry a valid
+// signature record after its last image.
+VerifyResult withSignature(VerifyResult result, QFile& file, SignatureCheck& signature, const WalkLog& log)
+{
+    if (!result.ok() || !signature.active())
+        return result;
+    result.signature = signature.finish(file);
+    if (!result.signature.accepts() && log.on())
+        log.warning() << "signature check fail:" << result.signature;
+    return result;
+}
+
 } // namespace
 
 VerifyResult verify(const QString& path, const VerifyOptions& options)
@@ -185,6 +203,8 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
         return result;
     }
     const CheckBlock block = readCheckBlock(file);
+    SignatureCheck signature(options.trustedKeys);
+    signature.addHead(block);
     if (log.on())
         log.debug() << "upgradeCheck" << block.headerLength << block.header << block.checkLength << block.raw
                     << block.text;
@@ -195,17 +215,17 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     result.imageCount = static_cast<int>(imageSizes.size());
     result.outcome = VerifyResult::Verified;
     if (imageSizes.empty())
-        return result;
+        return withSignature(result, file, signature, log);
 
     // The buffer is reserved here, once for all images.
-    Walk walk(file, options, log);
+    Walk walk(file, options, log, signature);
     for (size_t i = 0; i < imageSizes.size() && result.ok(); ++i) {
         result.image = static_cast<int>(i);
         result.outcome = verifyImage(walk, imageSizes[i], packet, result);
     }
     if (result.ok())
         result.image = -1;
-    return result;
+    return withSignature(result, file, signature, log);
 }
 
 } // namespace Package

@@ -2,6 +2,7 @@
 
 #include "upgrade/packageformat.h"
 #include "upgrade/readahead.h"
+#include "upgrade/signatureverdict.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,6 +14,8 @@
 // log lines carry the context its caller gives in VerifyOptions.
 namespace Upgrade {
 namespace Package {
+
+class TrustedKeys;
 
 // Image data streams through one buffer of this size.
 constexpr int ChunkSize = 0x500000;
@@ -39,6 +42,9 @@ struct VerifyOptions
     const char* logFile = nullptr;
     int logLine = 0;
     const char* logFunction = nullptr;
+    // Keys one of which must have signed the package. Null: the bytes after
+    // the last image are not read, as on a device that trusts no key.
+    const TrustedKeys* trustedKeys = nullptr;
 };
 
 struct VerifyResult
@@ -52,8 +58,9 @@ struct VerifyResult
     QString computed; // digest of the data read
     qint64 remaining = 0; // data bytes the file did not supply
     int chunks = 0; // chunks read over all images
+    SignatureVerdict signature; // checked once the digests hold, with keys only
 
-    bool ok() const { return outcome == Verified; }
+    bool ok() const { return outcome == Verified && signature.accepts(); }
 };
 
 // Walks the package at `path`: the magic, the check block, then each listed
