@@ -2,6 +2,7 @@
 
 #include "upgrade/checkpacket.h"
 #include "upgrade/packagecheck.h"
+#include "upgrade/signaturerecord.h"
 #include "json/decode.h"
 
 #include <QFile>
@@ -71,6 +72,7 @@ bool PackageInfo::read(const QString& filePath)
     decodeCheckJson(checkText, packet);
     checkMd5 = packet.md5;
     readImages(file, packet.systemImages, imageTypes(checkText));
+    readSignature(file);
     return true;
 }
 
@@ -95,6 +97,41 @@ void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, con
         file.seek(qMin(end, fileSize));
         images.push_back(image);
     }
+}
+
+void PackageInfo::readSignature(QFile& file)
+{
+    using Upgrade::Package::SignatureRecord;
+    recordOffset = file.pos();
+    recordBytes = Upgrade::Package::readBounded(file, SignatureRecord::MaxLength + 1);
+    if (const auto record = SignatureRecord::parse(recordBytes, &recordProblem)) {
+        recordKeyId = Upgrade::Package::keyIdText(record->keyId);
+        recordDigest = record->digest;
+    }
+}
+
+QString PackageInfo::signatureText() const
+{
+    if (recordBytes.isEmpty())
+        return QStringLiteral("none");
+    if (recordKeyId.isEmpty())
+        return QStringLiteral("malformed record at offset %1: %2").arg(recordOffset).arg(recordProblem);
+    return QStringLiteral("Ed25519, key id %1, offset %2, sha-256 %3")
+        .arg(recordKeyId)
+        .arg(recordOffset)
+        .arg(QString::fromLatin1(recordDigest.toHex()));
+}
+
+QJsonObject PackageInfo::signatureJson() const
+{
+    if (recordBytes.isEmpty())
+        return QJsonObject();
+    if (recordKeyId.isEmpty())
+        return QJsonObject{{"offset", recordOffset}, {"error", recordProblem}};
+    return QJsonObject{{"offset", recordOffset},
+                       {"algorithm", "Ed25519"},
+                       {"keyId", recordKeyId},
+                       {"sha256", QString::fromLatin1(recordDigest.toHex())}};
 }
 
 QString PackageInfo::toText() const
@@ -126,6 +163,7 @@ QString PackageInfo::toText() const
             stream << ", truncated by " << image.missing << " bytes";
         stream << "\n";
     }
+    stream << "signature:    " << signatureText() << "\n";
     return text;
 }
 
@@ -157,5 +195,6 @@ QJsonObject PackageInfo::toJson() const
         {"magic", QString::fromLatin1(magic)},
         {"header", headerObject},
         {"checkBlock", QJsonObject{{"length", qint64(checkLength)}, {"md5", checkMd5}, {"text", checkText}}},
-        {"images", imageArray}};
+        {"images", imageArray},
+        {"signature", recordBytes.isEmpty() ? QJsonValue() : QJsonValue(signatureJson())}};
 }

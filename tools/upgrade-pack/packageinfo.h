@@ -34,6 +34,9 @@ public:
 
 private:
     void readImages(class QFile& file, const std::vector<quint32>& sizes, const QStringList& types);
+    void readSignature(class QFile& file);
+    QString signatureText() const;
+    QJsonObject signatureJson() const;
 
     QString path;
     qint64 fileSize = 0;
@@ -47,5 +50,11 @@ private:
     QString checkText;
     QString checkMd5;
     std::vector<Image> images;
+    // What follows the last image: nothing, a signature record, or neither.
+    qint64 recordOffset = 0;
+    QByteArray recordBytes;
+    QString recordKeyId;
+    QByteArray recordDigest;
+    QString recordProblem;
     QString error;
 };
