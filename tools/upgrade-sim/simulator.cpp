@@ -56,6 +56,8 @@ int Simulator::run()
         LogFilter::install(LogFilter::Mode::Quiet);
     if (!traffic.open(options.trace ? &out : nullptr, options.transcript))
         return fail(ExitUsage, traffic.errorString());
+    if (options.rehearsesTrust() && !trust.create(options.trustKeys, options.signedDemo))
+        return fail(ExitUsage, trust.errorString());
     if (!loadPlugin() || !preparePackage())
         return ExitUsage;
     attachSides();
@@ -74,7 +76,7 @@ int Simulator::run()
 bool Simulator::preparePackage()
 {
     if (options.package.isEmpty()) {
-        if (!demo.create(options.demoSize)) {
+        if (!demo.create(options.demoSize, trust.signingKey())) {
             fail(ExitUsage, demo.errorString());
             return false;
         }

@@ -61,7 +61,7 @@ RoadOutcome UpgradeRoad::play(const QString& packagePath, const PackagePeek& pac
     announceDevice();
     if (auto rejected = queryFileInfo(package))
         return *rejected;
-    if (auto rejected = verify())
+    if (auto rejected = verify(package))
         return *rejected;
     if (auto refused = start())
         return *refused;
@@ -127,7 +127,7 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
     return std::nullopt;
 }
 
-std::optional<RoadOutcome> UpgradeRoad::verify()
+std::optional<RoadOutcome> UpgradeRoad::verify(const PackagePeek& package)
 {
     ui.verify(path);
     if (ui.verifyResults.empty()) {
@@ -136,11 +136,16 @@ std::optional<RoadOutcome> UpgradeRoad::verify()
                            QStringLiteral("package rejected: the plug-in gave no verification result")};
     }
     const bool verified = ui.verifyResults.back() != 0;
-    say("verify", verified ? QStringLiteral("verified") : QStringLiteral("not verified"));
+    const QString signer = package.signerKeyId.isEmpty()
+        ? QString()
+        : QStringLiteral(" (signed by %1)").arg(package.signerKeyId);
+    say("verify", (verified ? QStringLiteral("verified") : QStringLiteral("not verified")) + signer);
     if (!verified)
         return RoadOutcome{ExitRejected,
-                           QStringLiteral("package rejected: verification failed "
-                                          "(package structure or an image digest)")};
+                           QStringLiteral("package rejected: verification failed (package structure%1)")
+                               .arg(options.rehearsesTrust()
+                                        ? QStringLiteral(", an image digest or the signature")
+                                        : QStringLiteral(" or an image digest"))};
     return std::nullopt;
 }
 

@@ -82,6 +82,9 @@ INSTANTIATE_TEST_SUITE_P(Table, SimOptionsErrors,
         BadArguments {
             { "a.upg", "--demo-size", "1M" }, "--demo-size is for the demo package, not for 'a.upg'" },
         BadArguments { { "a.upg", "b.upg" }, "one package at most, got 2" },
+        BadArguments { { "a.upg", "--signed" }, "--signed is for the demo package, not for 'a.upg'" },
+        BadArguments { { "--trust", "k.pem", "--plugin", "p.so" },
+            "--signed and --trust run the rehearsal build of the plug-in; --plugin cannot choose another" },
         BadArguments { { "--frobnicate" }, "Unknown option 'frobnicate'." }));
 // clang-format on
 

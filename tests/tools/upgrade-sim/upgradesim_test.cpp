@@ -3,6 +3,7 @@
 #include "demopackage.h"
 #include "packagewriter.h"
 #include "residentmemory.h"
+#include "signingkey.h"
 #include "testing/namedcase.h"
 
 #include <gtest/gtest.h>
@@ -62,12 +63,16 @@ protected:
         ASSERT_TRUE(folder->isValid());
         writeOtherModel();
         writeCorrupted();
+        QFile key(keyPath());
+        ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+        key.write(Upgrade::SigningKey::generate().publicKey().pem());
     }
 
     static void TearDownTestSuite() { folder.reset(); }
 
     static QString otherModelPath() { return folder->filePath(QStringLiteral("other-model.upg")); }
     static QString corruptedPath() { return folder->filePath(QStringLiteral("corrupted.upg")); }
+    static QString keyPath() { return folder->filePath(QStringLiteral("key.pem")); }
 
 private:
     static void writeOtherModel()
@@ -106,7 +111,7 @@ std::unique_ptr<QTemporaryDir> UpgradeSimProgram::folder;
 
 struct Road : testing_support::NamedCase
 {
-    QStringList arguments; // "<other-model>" and "<corrupted>" stand for the suite's packages
+    QStringList arguments; // "<other-model>", "<corrupted>", "<key>" stand for the suite's files
     int exitCode;
     QString errorLine; // the whole stderr without the program's prefix; empty: nothing on stderr
     QStringList stdoutLines; // whole lines the road must have printed
@@ -121,6 +126,7 @@ protected:
         QStringList list = GetParam().arguments;
         list.replaceInStrings(QStringLiteral("<other-model>"), otherModelPath());
         list.replaceInStrings(QStringLiteral("<corrupted>"), corruptedPath());
+        list.replaceInStrings(QStringLiteral("<key>"), keyPath());
         return list;
     }
 };
@@ -169,6 +175,10 @@ INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimRoad,
             { "file info   device type matches: no, downgrade: -" }, "" },
         Road { { "Corrupted" }, { "<corrupted>" }, 2,
             "package rejected: verification failed (package structure or an image digest)",
+            { "verify      not verified" }, "" },
+        Road { { "SignedDemo" }, { Small, "--signed" }, 0, "", {}, Success },
+        Road { { "UnsignedDemoWithTrustedKey" }, { Small, "--trust", "<key>" }, 2,
+            "package rejected: verification failed (package structure, an image digest or the signature)",
             { "verify      not verified" }, "" },
         Road { { "Downgrade" }, { Small, "--device-version", "2.0.0" }, 2,
             "package rejected: it would lower the device's firmware from 2.0.0 to 1.2.0 (--allow-downgrade "
