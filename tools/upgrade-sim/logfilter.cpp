@@ -16,6 +16,7 @@ struct State
     QtMessageHandler previous = nullptr;
     bool installed = false;
     int warnings = 0;
+    QString signatureFailure;
 };
 
 State& state()
@@ -77,11 +78,20 @@ int LogFilter::warnings()
     return state().warnings;
 }
 
+QString LogFilter::takeSignatureFailure()
+{
+    QString line;
+    line.swap(state().signatureFailure);
+    return line;
+}
+
 void LogFilter::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     State& s = state();
     if (type == QtWarningMsg)
         ++s.warnings;
+    if (message.startsWith(QLatin1String("signature check fail:")))
+        s.signatureFailure = message;
     const QString line = formatLine(type, context, message);
     if (s.mode == Mode::Show && s.stream) {
         *s.stream << line << '\n';

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 class QTextStream;
@@ -18,6 +19,9 @@ public:
     static void install(Mode mode, QTextStream* stream = nullptr);
     static void uninstall();
     static int warnings();
+    // The plug-in's last "signature check fail:" line since the last call,
+    // which says why a package failed its signature; empty: none.
+    static QString takeSignatureFailure();
 
 private:
     static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message);

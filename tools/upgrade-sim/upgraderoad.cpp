@@ -1,6 +1,7 @@
 #include "upgraderoad.h"
 
 #include "devicetransfer.h"
+#include "logfilter.h"
 #include "packagepeek.h"
 #include "progressview.h"
 #include "simoptions.h"
@@ -129,6 +130,7 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
 
 std::optional<RoadOutcome> UpgradeRoad::verify(const PackagePeek& package)
 {
+    LogFilter::takeSignatureFailure();
     ui.verify(path);
     if (ui.verifyResults.empty()) {
         say("verify", QStringLiteral("no result"));
@@ -140,13 +142,15 @@ std::optional<RoadOutcome> UpgradeRoad::verify(const PackagePeek& package)
         ? QString()
         : QStringLiteral(" (signed by %1)").arg(package.signerKeyId);
     say("verify", (verified ? QStringLiteral("verified") : QStringLiteral("not verified")) + signer);
-    if (!verified)
-        return RoadOutcome{ExitRejected,
-                           QStringLiteral("package rejected: verification failed (package structure%1)")
-                               .arg(options.rehearsesTrust()
-                                        ? QStringLiteral(", an image digest or the signature")
-                                        : QStringLiteral(" or an image digest"))};
-    return std::nullopt;
+    if (verified)
+        return std::nullopt;
+    // A plug-in that trusts keys says in its log why a signature failed.
+    const QString signatureFailure = LogFilter::takeSignatureFailure();
+    if (!signatureFailure.isEmpty())
+        return RoadOutcome{ExitRejected, QStringLiteral("package rejected: %1").arg(signatureFailure)};
+    return RoadOutcome{ExitRejected,
+                       QStringLiteral("package rejected: verification failed "
+                                      "(package structure or an image digest)")};
 }
 
 std::optional<RoadOutcome> UpgradeRoad::start()
