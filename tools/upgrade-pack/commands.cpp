@@ -95,6 +95,19 @@ int signatureFailure(const Upgrade::Package::SignatureVerdict& verdict)
                           Commands::ExitSignatureInvalid);
 }
 
+bool readTrustedKeys(const QStringList& files, Upgrade::Package::TrustedKeys& keys, QString& error)
+{
+    for (const QString& file : files) {
+        const Upgrade::Package::PublicKey key = Upgrade::Package::PublicKey::fromFile(file, &error);
+        if (key.isNull()) {
+            error = QStringLiteral("cannot use trusted key '%1': %2").arg(file, error);
+            return false;
+        }
+        keys.add(key);
+    }
+    return true;
+}
+
 // The walk of a workstation: no pauses or page-cache drops, which protect a
 // device's memory and which a workstation needs neither of.
 Upgrade::Package::VerifyOptions workstationWalk(const Upgrade::Package::TrustedKeys* keys)
@@ -232,14 +245,9 @@ int Commands::verify(const QStringList& arguments)
         return fail(QStringLiteral("verify: exactly one package file is required"), ExitUsage);
 
     Upgrade::Package::TrustedKeys keys;
-    for (const QString& file : parser.values(trust)) {
-        QString error;
-        const Upgrade::Package::PublicKey key = Upgrade::Package::PublicKey::fromFile(file, &error);
-        if (key.isNull())
-            return fail(QStringLiteral("verify: cannot use trusted key '%1': %2").arg(file, error),
-                        ExitUsage);
-        keys.add(key);
-    }
+    QString error;
+    if (!readTrustedKeys(parser.values(trust), keys, error))
+        return fail(QStringLiteral("verify: %1").arg(error), ExitUsage);
     const QString path = parser.positionalArguments().front();
     const Upgrade::Package::VerifyResult result
         = Upgrade::Package::verify(path, workstationWalk(parser.isSet(trust) ? &keys : nullptr));
