@@ -1,7 +1,12 @@
 // Feeds arbitrary bytes, as a package file, to the header reader and to the
-// verifier (with its log lines formatted, without pauses or cache drops).
+// verifier (with its log lines formatted, without pauses or cache drops),
+// which trusts one key, so the signature record after the images is read,
+// parsed and checked too. The corpus's signed seeds carry that key's record.
 
 #include "upgrade/packagecheck.h"
+#include "upgrade/publickey.h"
+#include "upgrade/trustedkeys.h"
+#include "upgrade/trustfolder.h"
 #include "upgrade/upgradeviewmodel.h"
 
 #include <QByteArray>
@@ -18,6 +23,11 @@ namespace {
 void discard(QtMsgType, const QMessageLogContext&, const QString&)
 {
 }
+
+// The key of the signed seeds: Ed25519 from the seed of 32 bytes 0x66.
+const char FuzzKey[] = "-----BEGIN PUBLIC KEY-----\n"
+                       "MCowBQYDK2VwAyEANLTZBDFWy23PC+sKKUm3VZyUDSvLbb6MU6mzAnjjp0Y=\n"
+                       "-----END PUBLIC KEY-----\n";
 
 // One scratch file and one component for the whole run.
 struct Harness
@@ -37,15 +47,24 @@ struct Harness
         options.logFile = __FILE__;
         options.logLine = __LINE__;
         options.logFunction = "fuzz_package";
+        keys.add(Upgrade::Package::PublicKey::fromPem(FuzzKey, nullptr));
+        options.trustedKeys = &keys;
     }
     ~Harness() { QFile::remove(path); }
 
     QString path;
     Upgrade::UpgradeViewModel model;
+    Upgrade::Package::TrustedKeys keys;
     Upgrade::Package::VerifyOptions options;
 };
 
 } // namespace
+
+// The view model here only reads headers; its trust folder stays unread.
+QString Upgrade::trustFolder()
+{
+    return QString();
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
