@@ -50,7 +50,7 @@ for entry in summary["files"]:
 def pct(covered, total):
     return f"{100.0 * covered / total:6.1f} %" if total else "     - "
 
-print(f"{'folder':<12} {'lines':>17} {'':>8} {'branches':>17} {'':>8}")
+print(f"{'folder':<12} {'lines covered':<26} {'branches covered':<26}")
 everything = [0, 0, 0, 0]
 for folder in folders:
     lc, lt, bc, bt = totals[folder]
