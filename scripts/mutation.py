@@ -9,9 +9,9 @@ and is "not built" when it does not compile.
 
 The sample is written as JSON lines (file, line, original text, mutant text,
 operator). `--replay` applies such a sample again after the sources changed:
-each mutant is found by its original line's text, in its file or, when that
-file no longer holds it, anywhere under the mutated folders; one found nowhere
-is "gone" and left out of the score.
+each mutant is found by its original line's code (spaces and comments aside)
+and its neighbours, in its file or wherever under the mutated folders it went;
+one found nowhere is "gone" and left out of the score.
 
 Every source is restored after each mutant, on Ctrl-C, and at the next start
 should a run have been killed outright.
@@ -437,6 +437,7 @@ def candidates():
         lines = read_lines(path)
         tokenized = tokenize(lines)
         contexts = line_contexts(tokenized)
+        keys = ["".join(t.text for t in toks) for toks, _ in tokenized]
         seen = set()
         for number, (text, (toks, preprocessor), (context, start)) in enumerate(
                 zip(lines, tokenized, contexts), start=1):
@@ -446,7 +447,7 @@ def candidates():
                 if mutated == text or (number, mutated) in seen:
                     continue
                 seen.add((number, mutated))
-                before, after = neighbours(lines, number - 1)
+                before, after = neighbours(keys, number - 1)
                 found.append({"file": rel, "line": number, "original": text, "mutant": mutated,
                               "operator": operator, "before": before, "after": after})
     return found
@@ -454,44 +455,57 @@ def candidates():
 
 # ---- Applying a recorded mutant -----------------------------------------------
 
-def neighbours(lines, index):
-    """The stripped text of the two non-blank lines before and after a line."""
+def code_key(text):
+    """A line's code without spaces and comments: what reformatting leaves alone."""
+    return "".join(t.text for t in tokenize([text])[0][0])
+
+
+def neighbours(keys, index):
+    """The code of the two lines with code before and after a line."""
     def pick(indexes):
-        found = []
-        for i in indexes:
-            if lines[i].strip():
-                found.append(lines[i].strip())
-                if len(found) == 2:
-                    break
-        return found
-    return pick(range(index - 1, -1, -1)), pick(range(index + 1, len(lines)))
+        found = [keys[i] for i in indexes if keys[i]]
+        return found[:2]
+    return pick(range(index - 1, max(index - 40, 0) - 1, -1)), pick(range(index + 1, min(index + 41, len(keys))))
+
+
+_keys = {}
+
+
+def file_keys(path):
+    """The code of every line of a file (comments dropped), read again only when it changed."""
+    stat = path.stat()
+    signature = (stat.st_mtime_ns, stat.st_size)
+    if path not in _keys or _keys[path][0] != signature:
+        _keys[path] = (signature, ["".join(t.text for t in toks) for toks, _ in tokenize(read_lines(path))])
+    return _keys[path][1]
 
 
 def locate(record):
     """(path, 0-based line index) of the record's original line today, or None.
 
-    Of the lines with the original text, the one whose neighbours match the
-    recorded ones best wins; then one in the recorded file; then the nearest
-    to the recorded line number.
+    Lines match by their code, whatever the spaces and comments. Of those with
+    the original code, the one whose neighbours match the recorded ones best
+    wins; then one in the recorded file; then the nearest to the recorded
+    line number.
     """
-    wanted = record["original"].strip()
+    wanted = code_key(record["original"])
     recorded = ROOT / record["file"]
     target = record["line"] - 1
     before, after = record.get("before", []), record.get("after", [])
     best_key, best = None, None
     for path in source_files():
         try:
-            lines = read_lines(path)
+            keys = file_keys(path)
         except (OSError, UnicodeDecodeError):
             continue
-        for i, line in enumerate(lines):
-            if line.strip() != wanted:
+        for i, key in enumerate(keys):
+            if key != wanted:
                 continue
-            now_before, now_after = neighbours(lines, i)
+            now_before, now_after = neighbours(keys, i)
             score = sum(a == b for a, b in zip(before, now_before)) + sum(a == b for a, b in zip(after, now_after))
-            key = (-score, path != recorded, abs(i - target))
-            if best_key is None or key < best_key:
-                best_key, best = key, (path, i)
+            rank = (-score, path != recorded, abs(i - target))
+            if best_key is None or rank < best_key:
+                best_key, best = rank, (path, i)
     return best
 
 
