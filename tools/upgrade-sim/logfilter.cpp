@@ -16,6 +16,8 @@ struct State
     QtMessageHandler previous = nullptr;
     bool installed = false;
     int warnings = 0;
+    QString watchedPrefix;
+    QString watchedLine;
 };
 
 State& state()
@@ -77,11 +79,24 @@ int LogFilter::warnings()
     return state().warnings;
 }
 
+void LogFilter::watch(const QString& prefix)
+{
+    state().watchedPrefix = prefix;
+    state().watchedLine.clear();
+}
+
+QString LogFilter::watched()
+{
+    return state().watchedLine;
+}
+
 void LogFilter::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     State& s = state();
     if (type == QtWarningMsg)
         ++s.warnings;
+    if (!s.watchedPrefix.isEmpty() && message.startsWith(s.watchedPrefix))
+        s.watchedLine = message.trimmed();
     const QString line = formatLine(type, context, message);
     if (s.mode == Mode::Show && s.stream) {
         *s.stream << line << '\n';

@@ -1,6 +1,7 @@
 #include "upgraderoad.h"
 
 #include "devicetransfer.h"
+#include "logfilter.h"
 #include "packagepeek.h"
 #include "progressview.h"
 #include "simoptions.h"
@@ -129,7 +130,10 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
 
 std::optional<RoadOutcome> UpgradeRoad::verify()
 {
+    // The one refusal whose reason only the plug-in's log tells.
+    LogFilter::watch(QStringLiteral("Error reading file:"));
     ui.verify(path);
+    const QString readError = LogFilter::watched();
     if (ui.verifyResults.empty()) {
         say("verify", QStringLiteral("no result"));
         return RoadOutcome{ExitRejected,
@@ -137,6 +141,10 @@ std::optional<RoadOutcome> UpgradeRoad::verify()
     }
     const bool verified = ui.verifyResults.back() != 0;
     say("verify", verified ? QStringLiteral("verified") : QStringLiteral("not verified"));
+    if (!verified && !readError.isEmpty())
+        return RoadOutcome{
+            ExitRejected,
+            QStringLiteral("package rejected: verification failed (the plug-in logged: %1)").arg(readError)};
     if (!verified)
         return RoadOutcome{ExitRejected,
                            QStringLiteral("package rejected: verification failed "

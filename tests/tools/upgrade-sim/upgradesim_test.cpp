@@ -170,6 +170,13 @@ INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimRoad,
         Road { { "Corrupted" }, { "<corrupted>" }, 2,
             "package rejected: verification failed (package structure or an image digest)",
             { "verify      not verified" }, "" },
+        Road { { "StorageFaultInCheckBlock" }, { Small, "--storage-fault", "100" }, 2,
+            "package rejected: verification failed (the plug-in logged: Error reading file:  \"Input/output error\")",
+            { "verify      not verified" }, "" },
+        Road { { "MediaGoneInFirstImage" }, { Small, "--storage-fault", "1000:ENXIO" }, 2,
+            "package rejected: verification failed (the plug-in logged: Error reading file:  \"No such device or "
+            "address\")",
+            { "verify      not verified" }, "" },
         Road { { "Downgrade" }, { Small, "--device-version", "2.0.0" }, 2,
             "package rejected: it would lower the device's firmware from 2.0.0 to 1.2.0 (--allow-downgrade "
             "goes on)",
