@@ -4,6 +4,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 namespace Sim {
 
@@ -16,6 +17,7 @@ struct State
     QtMessageHandler previous = nullptr;
     bool installed = false;
     int warnings = 0;
+    std::optional<QtMsgType> watchedType;
     QString watchedPrefix;
     QString watchedLine;
 };
@@ -79,8 +81,9 @@ int LogFilter::warnings()
     return state().warnings;
 }
 
-void LogFilter::watch(const QString& prefix)
+void LogFilter::watch(QtMsgType type, const QString& prefix)
 {
+    state().watchedType = type;
     state().watchedPrefix = prefix;
     state().watchedLine.clear();
 }
@@ -95,7 +98,7 @@ void LogFilter::handle(QtMsgType type, const QMessageLogContext& context, const 
     State& s = state();
     if (type == QtWarningMsg)
         ++s.warnings;
-    if (!s.watchedPrefix.isEmpty() && message.startsWith(s.watchedPrefix))
+    if (s.watchedType == type && message.startsWith(s.watchedPrefix))
         s.watchedLine = message.trimmed();
     const QString line = formatLine(type, context, message);
     if (s.mode == Mode::Show && s.stream) {

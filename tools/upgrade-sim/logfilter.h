@@ -19,9 +19,9 @@ public:
     static void install(Mode mode, QTextStream* stream = nullptr);
     static void uninstall();
     static int warnings();
-    // Remembers the last line that starts with `prefix` from now on, for a
-    // verdict to quote the plug-in's own reason.
-    static void watch(const QString& prefix);
+    // Remembers the last line of that level that starts with `prefix` from
+    // now on, for a verdict to quote the plug-in's own reason.
+    static void watch(QtMsgType type, const QString& prefix = QString());
     static QString watched();
 
 private:

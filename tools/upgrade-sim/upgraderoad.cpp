@@ -103,7 +103,10 @@ void UpgradeRoad::announceDevice()
 
 std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package)
 {
+    // A header the plug-in could not read is refused with a warning saying why.
+    LogFilter::watch(QtWarningMsg);
     const std::optional<QByteArray> reply = ui.queryFileInfo(path);
+    const QString unreadHeader = LogFilter::watched();
     if (!reply || reply->size() != 2) {
         say("file info", QStringLiteral("no answer"));
         return RoadOutcome{ExitRejected,
@@ -115,6 +118,11 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
     say("file info",
         QStringLiteral("device type matches: %1, downgrade: %2")
             .arg(yesNo(matched), matched ? yesNo(downgrade) : QStringLiteral("-")));
+    if (!matched && !unreadHeader.isEmpty())
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: not made for this device type (the plug-in "
+                                          "logged: %1)")
+                               .arg(unreadHeader)};
     if (!matched)
         return RoadOutcome{ExitRejected,
                            QStringLiteral("package rejected: not made for this device type "
@@ -131,7 +139,7 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
 std::optional<RoadOutcome> UpgradeRoad::verify()
 {
     // The one refusal whose reason only the plug-in's log tells.
-    LogFilter::watch(QStringLiteral("Error reading file:"));
+    LogFilter::watch(QtDebugMsg, QStringLiteral("Error reading file:"));
     ui.verify(path);
     const QString readError = LogFilter::watched();
     if (ui.verifyResults.empty()) {
