@@ -46,15 +46,6 @@ struct FaultCase : testing_support::NamedCase
     bool readErrorLogged;
 };
 
-FaultyStorage::Fault fault(int error, bool cut = false, qint64 readLimit = 0)
-{
-    FaultyStorage::Fault f;
-    f.error = error;
-    f.cut = cut;
-    f.readLimit = readLimit;
-    return f;
-}
-
 class ReadFaultTest : public testing_support::HostFixture, public testing::WithParamInterface<FaultCase>
 {
 protected:
@@ -93,23 +84,25 @@ TEST_P(ReadFaultTest, OnlyAReportedReadErrorChangesTheOutcome)
 
 const char* const Eio = "Error reading file:  \"Input/output error\"";
 const char* const Mismatch = "md5 check fail";
+// Offsets come from the rows' regions.
+const FaultyStorage::Fault Fails{-1, EIO}, MediaGone{-1, ENXIO}, Cut{-1, 0, true}, Short{-1, 0, false, 4096};
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Regions, ReadFaultTest, testing::Values(
-    FaultCase{"Magic", &Layout::magic, 0, fault(EIO), 0, 0, Eio, true},
-    FaultCase{"HeaderLength", &Layout::headerLength, 2, fault(EIO), 0, 0, Eio, true},
-    FaultCase{"Header", &Layout::header, 10, fault(EIO), 0, 0, Eio, true},
-    FaultCase{"CheckBlockLength", &Layout::checkLength, 1, fault(EIO), 0, 1, Eio, true},
-    FaultCase{"CheckBlock", &Layout::checkBlock, 10, fault(EIO), 0, 1, Eio, true},
-    FaultCase{"ImageMagic", &Layout::image, 0, fault(EIO), 0, 1, "head check fail", false},
-    FaultCase{"SubHeader", &Layout::image, 12, fault(EIO), 0, 1, Mismatch, true},
-    FaultCase{"MidChunkData", &Layout::data, 1000, fault(EIO), 0, 1, Mismatch, true},
-    FaultCase{"LastByte", &Layout::end, -1, fault(EIO), 0, 1, Mismatch, true},
-    FaultCase{"MediaGone", &Layout::checkBlock, 10, fault(ENXIO), 0, 1,
+    FaultCase{"Magic", &Layout::magic, 0, Fails, 0, 0, Eio, true},
+    FaultCase{"HeaderLength", &Layout::headerLength, 2, Fails, 0, 0, Eio, true},
+    FaultCase{"Header", &Layout::header, 10, Fails, 0, 0, Eio, true},
+    FaultCase{"CheckBlockLength", &Layout::checkLength, 1, Fails, 0, 1, Eio, true},
+    FaultCase{"CheckBlock", &Layout::checkBlock, 10, Fails, 0, 1, Eio, true},
+    FaultCase{"ImageMagic", &Layout::image, 0, Fails, 0, 1, "head check fail", false},
+    FaultCase{"SubHeader", &Layout::image, 12, Fails, 0, 1, Mismatch, true},
+    FaultCase{"MidChunkData", &Layout::data, 1000, Fails, 0, 1, Mismatch, true},
+    FaultCase{"LastByte", &Layout::end, -1, Fails, 0, 1, Mismatch, true},
+    FaultCase{"MediaGone", &Layout::checkBlock, 10, MediaGone, 0, 1,
               "Error reading file:  \"No such device or address\"", true},
-    FaultCase{"ShortReadsOnly", &Layout::magic, 0, fault(0, false, 4096), 1, 1, "upgradeCheck", false},
+    FaultCase{"ShortReadsOnly", &Layout::magic, 0, Short, 1, 1, "upgradeCheck", false},
     // A short file keeps the walk's outcome: a cut check block lists no image.
-    FaultCase{"TruncatedDuringWalk", &Layout::checkBlock, 10, fault(0, true), 1, 1, "upgradeCheck", false}),
+    FaultCase{"TruncatedDuringWalk", &Layout::checkBlock, 10, Cut, 1, 1, "upgradeCheck", false}),
     testing_support::caseName<FaultCase>);
 // clang-format on
 
