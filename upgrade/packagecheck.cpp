@@ -77,6 +77,30 @@ struct Walk
     ReadAhead readAhead;
 };
 
+// Records the file's read error, if it reported one, in the result.
+bool noteReadError(const QFile& file, VerifyResult& result)
+{
+    if (file.error() == QFileDevice::NoError)
+        return false;
+    if (result.readErrorAt < 0) {
+        result.readErrorAt = file.pos();
+        result.readError = file.errorString();
+    }
+    return true;
+}
+
+// A read error before any image data: the walk cannot know the image list,
+// so it must not verify on an empty one.
+bool failedBeforeImages(const QFile& file, const WalkLog& log, VerifyResult& result)
+{
+    if (!noteReadError(file, result))
+        return false;
+    if (log.on())
+        log.debug() << "Error reading file: " << file.errorString();
+    result.outcome = VerifyResult::ReadError;
+    return true;
+}
+
 struct ImageDigest
 {
     QString computed;
@@ -142,6 +166,7 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     QFile& file = walk.file;
     const WalkLog& log = walk.log;
     if (file.read(4) != PackageMagic) {
+        noteReadError(file, result);
         if (log.on())
             log.debug() << "head check fail";
         return VerifyResult::BadImageMagic;
@@ -153,7 +178,7 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     const uint32_t dataLength = size - 8u - subHeaderLength;
     const ImageDigest digest = hashImageData(walk, dataLength);
     result.chunks += digest.chunks;
-    if (file.error() != QFileDevice::NoError && log.on())
+    if (noteReadError(file, result) && log.on())
         log.debug() << "Error reading file: " << file.errorString();
 
     // Sub-headers are ASCII; one that is not JSON keeps the digest in force
@@ -178,13 +203,18 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return result;
-    if (file.read(4) != PackageMagic) {
+    const QByteArray magic = file.read(4);
+    if (failedBeforeImages(file, log, result))
+        return result;
+    if (magic != PackageMagic) {
         if (log.on())
             log.debug() << "head check fail";
         result.outcome = VerifyResult::BadMagic;
         return result;
     }
     const CheckBlock block = readCheckBlock(file);
+    if (failedBeforeImages(file, log, result))
+        return result;
     if (log.on())
         log.debug() << "upgradeCheck" << block.headerLength << block.header << block.checkLength << block.raw
                     << block.text;

@@ -2,6 +2,7 @@
 
 #include "packageinfo.h"
 #include "packagewriter.h"
+#include "standin/storage/faultystorage.h"
 #include "upgrade/packagecheck.h"
 
 #include <QCommandLineParser>
@@ -36,6 +37,24 @@ bool parse(QCommandLineParser& parser, const QStringList& arguments, int& exitCo
     return true;
 }
 
+// Tests rehearse failing storage under the package through this variable
+// ("OFFSET[:ERRNO]"); false (after printing) when it is malformed.
+bool armStorageFault(const QString& path, int& exitCode)
+{
+    const QString text = qEnvironmentVariable("UPGRADE_PACK_STORAGE_FAULT");
+    if (text.isEmpty())
+        return true;
+    Standin::FaultyStorage::Fault fault;
+    QString error;
+    if (!Standin::FaultyStorage::parse(text, fault, error)) {
+        exitCode = Commands::fail(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT: %1").arg(error),
+                                  Commands::ExitUsage);
+        return false;
+    }
+    Standin::FaultyStorage::arm(path, fault);
+    return true;
+}
+
 QString describe(const Upgrade::Package::VerifyResult& result, const QString& path)
 {
     using Upgrade::Package::VerifyResult;
@@ -58,6 +77,7 @@ QString describe(const Upgrade::Package::VerifyResult& result, const QString& pa
         return line;
     }
     case VerifyResult::Verified:
+    case VerifyResult::ReadError: // told apart by the caller
         break;
     }
     return QString();
@@ -148,9 +168,12 @@ int Commands::info(const QStringList& arguments)
     if (parser.positionalArguments().size() != 1)
         return fail(QStringLiteral("info: exactly one package file is required"), ExitUsage);
 
+    if (!armStorageFault(parser.positionalArguments().front(), exitCode))
+        return exitCode;
     PackageInfo info;
     if (!info.read(parser.positionalArguments().front()))
-        return fail(QStringLiteral("info: %1").arg(info.errorString()));
+        return fail(QStringLiteral("info: %1").arg(info.errorString()),
+                    info.readFailed() ? ExitReadError : ExitFailure);
     if (parser.isSet(json))
         out() << QJsonDocument(info.toJson()).toJson(QJsonDocument::Indented);
     else
@@ -172,12 +195,19 @@ int Commands::verify(const QStringList& arguments)
         return fail(QStringLiteral("verify: exactly one package file is required"), ExitUsage);
 
     const QString path = parser.positionalArguments().front();
+    if (!armStorageFault(path, exitCode))
+        return exitCode;
     Upgrade::Package::VerifyOptions options;
     // The pauses and page-cache drops protect the device's memory; a
     // workstation needs neither.
     options.pauseAfterChunk = false;
     options.dropPageCache = false;
     const Upgrade::Package::VerifyResult result = Upgrade::Package::verify(path, options);
+    // Whatever the digests said: what could not be read is not verified.
+    if (result.readErrorAt >= 0)
+        return fail(
+            QStringLiteral("verify: read error at byte %1: %2").arg(result.readErrorAt).arg(result.readError),
+            ExitReadError);
     if (!result.ok())
         return fail(QStringLiteral("verify: %1").arg(describe(result, path)));
     out() << "verified " << path << ": " << result.imageCount << " images\n" << Qt::flush;

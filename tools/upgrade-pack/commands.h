@@ -16,4 +16,5 @@ public:
 
     static constexpr int ExitFailure = 1;
     static constexpr int ExitUsage = 2;
+    static constexpr int ExitReadError = 3; // the storage failed under the package
 };

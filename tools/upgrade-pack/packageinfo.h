@@ -28,12 +28,15 @@ public:
 
     bool read(const QString& path);
     QString errorString() const { return error; }
+    // The storage failed under the package; errorString() says where.
+    bool readFailed() const { return readErrorAt >= 0; }
 
     QString toText() const;
     QJsonObject toJson() const;
 
 private:
-    void readImages(class QFile& file, const std::vector<quint32>& sizes, const QStringList& types);
+    bool readImages(class QFile& file, const std::vector<quint32>& sizes, const QStringList& types);
+    bool failedRead(const class QFile& file);
 
     QString path;
     qint64 fileSize = 0;
@@ -48,4 +51,5 @@ private:
     QString checkMd5;
     std::vector<Image> images;
     QString error;
+    qint64 readErrorAt = -1;
 };

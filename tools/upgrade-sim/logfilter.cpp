@@ -4,6 +4,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 namespace Sim {
 
@@ -16,6 +17,9 @@ struct State
     QtMessageHandler previous = nullptr;
     bool installed = false;
     int warnings = 0;
+    std::optional<QtMsgType> watchedType;
+    QString watchedPrefix;
+    QString watchedLine;
 };
 
 State& state()
@@ -77,11 +81,25 @@ int LogFilter::warnings()
     return state().warnings;
 }
 
+void LogFilter::watch(QtMsgType type, const QString& prefix)
+{
+    state().watchedType = type;
+    state().watchedPrefix = prefix;
+    state().watchedLine.clear();
+}
+
+QString LogFilter::watched()
+{
+    return state().watchedLine;
+}
+
 void LogFilter::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     State& s = state();
     if (type == QtWarningMsg)
         ++s.warnings;
+    if (s.watchedType == type && message.startsWith(s.watchedPrefix))
+        s.watchedLine = message.trimmed();
     const QString line = formatLine(type, context, message);
     if (s.mode == Mode::Show && s.stream) {
         *s.stream << line << '\n';

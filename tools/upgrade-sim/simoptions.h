@@ -1,5 +1,7 @@
 #pragma once
 
+#include "standin/storage/faultystorage.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +27,7 @@ struct SimOptions
     int repeat = 1;
     qint64 demoSize = 24 * 1024 * 1024; // bytes of image data in the demo package
     int paceMs = -1; // pause between reports; -1: by terminal
+    Standin::FaultyStorage::Fault storageFault; // offset -1: the package reads well
     QString helpText;
     QString error; // one line, when parse() gives Error
 

@@ -1,6 +1,7 @@
 #include "upgraderoad.h"
 
 #include "devicetransfer.h"
+#include "logfilter.h"
 #include "packagepeek.h"
 #include "progressview.h"
 #include "simoptions.h"
@@ -102,7 +103,10 @@ void UpgradeRoad::announceDevice()
 
 std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package)
 {
+    // A header the plug-in could not read is refused with a warning saying why.
+    LogFilter::watch(QtWarningMsg);
     const std::optional<QByteArray> reply = ui.queryFileInfo(path);
+    const QString unreadHeader = LogFilter::watched();
     if (!reply || reply->size() != 2) {
         say("file info", QStringLiteral("no answer"));
         return RoadOutcome{ExitRejected,
@@ -114,6 +118,11 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
     say("file info",
         QStringLiteral("device type matches: %1, downgrade: %2")
             .arg(yesNo(matched), matched ? yesNo(downgrade) : QStringLiteral("-")));
+    if (!matched && !unreadHeader.isEmpty())
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: not made for this device type (the plug-in "
+                                          "logged: %1)")
+                               .arg(unreadHeader)};
     if (!matched)
         return RoadOutcome{ExitRejected,
                            QStringLiteral("package rejected: not made for this device type "
@@ -129,7 +138,10 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
 
 std::optional<RoadOutcome> UpgradeRoad::verify()
 {
+    // The one refusal whose reason only the plug-in's log tells.
+    LogFilter::watch(QtDebugMsg, QStringLiteral("Error reading file:"));
     ui.verify(path);
+    const QString readError = LogFilter::watched();
     if (ui.verifyResults.empty()) {
         say("verify", QStringLiteral("no result"));
         return RoadOutcome{ExitRejected,
@@ -137,6 +149,10 @@ std::optional<RoadOutcome> UpgradeRoad::verify()
     }
     const bool verified = ui.verifyResults.back() != 0;
     say("verify", verified ? QStringLiteral("verified") : QStringLiteral("not verified"));
+    if (!verified && !readError.isEmpty())
+        return RoadOutcome{
+            ExitRejected,
+            QStringLiteral("package rejected: verification failed (the plug-in logged: %1)").arg(readError)};
     if (!verified)
         return RoadOutcome{ExitRejected,
                            QStringLiteral("package rejected: verification failed "
