@@ -91,12 +91,14 @@ bool noteReadError(const QFile& file, VerifyResult& result)
 
 // A read error before any image data: the walk cannot know the image list,
 // so it must not verify on an empty one.
-bool failedBeforeImages(const QFile& file, const WalkLog& log, VerifyResult& result)
+bool failedBeforeImages(const QString& error, qint64 at, const WalkLog& log, VerifyResult& result)
 {
-    if (!noteReadError(file, result))
+    if (at < 0)
         return false;
+    result.readErrorAt = at;
+    result.readError = error;
     if (log.on())
-        log.debug() << "Error reading file: " << file.errorString();
+        log.debug() << "Error reading file: " << error;
     result.outcome = VerifyResult::ReadError;
     return true;
 }
@@ -204,7 +206,8 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     if (!file.open(QIODevice::ReadOnly))
         return result;
     const QByteArray magic = file.read(4);
-    if (failedBeforeImages(file, log, result))
+    const bool magicFailed = file.error() != QFileDevice::NoError;
+    if (failedBeforeImages(file.errorString(), magicFailed ? file.pos() : -1, log, result))
         return result;
     if (magic != PackageMagic) {
         if (log.on())
@@ -213,7 +216,7 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
         return result;
     }
     const CheckBlock block = readCheckBlock(file);
-    if (failedBeforeImages(file, log, result))
+    if (failedBeforeImages(block.readError, block.readErrorAt, log, result))
         return result;
     if (log.on())
         log.debug() << "upgradeCheck" << block.headerLength << block.header << block.checkLength << block.raw
