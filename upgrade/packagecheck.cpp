@@ -80,6 +80,32 @@ struct Walk
     ReadAhead readAhead;
 };
 
+// Records the file's read error, if it reported one, in the result.
+bool noteReadError(const QFile& file, VerifyResult& result)
+{
+    if (file.error() == QFileDevice::NoError)
+        return false;
+    if (result.readErrorAt < 0) {
+        result.readErrorAt = file.pos();
+        result.readError = file.errorString();
+    }
+    return true;
+}
+
+// A read error before any image data: the walk cannot know the image list,
+// so it must not verify on an empty one.
+bool failedBeforeImages(const QString& error, qint64 at, const WalkLog& log, VerifyResult& result)
+{
+    if (at < 0)
+        return false;
+    result.readErrorAt = at;
+    result.readError = error;
+    if (log.on())
+        log.debug() << "Error reading file: " << error;
+    result.outcome = VerifyResult::ReadError;
+    return true;
+}
+
 struct ImageDigest
 {
     QString computed;
@@ -146,6 +172,7 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     QFile& file = walk.file;
     const WalkLog& log = walk.log;
     if (file.read(4) != PackageMagic) {
+        noteReadError(file, result);
         if (log.on())
             log.debug() << "head check fail";
         return VerifyResult::BadImageMagic;
@@ -159,7 +186,7 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     const uint32_t dataLength = size - 8u - subHeaderLength;
     const ImageDigest digest = hashImageData(walk, dataLength);
     result.chunks += digest.chunks;
-    if (file.error() != QFileDevice::NoError && log.on())
+    if (noteReadError(file, result) && log.on())
         log.debug() << "Error reading file: " << file.errorString();
 
     // Sub-headers are ASCII; one that is not JSON keeps the digest in force
@@ -182,6 +209,7 @@ VerifyResult withSignature(VerifyResult result, QFile& file, SignatureCheck& sig
     if (!result.ok() || !signature.active())
         return result;
     result.signature = signature.finish(file);
+    noteReadError(file, result);
     if (!result.signature.accepts() && log.on())
         log.warning() << "signature check fail:" << result.signature;
     return result;
@@ -196,13 +224,19 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return result;
-    if (file.read(4) != PackageMagic) {
+    const QByteArray magic = file.read(4);
+    const bool magicFailed = file.error() != QFileDevice::NoError;
+    if (failedBeforeImages(file.errorString(), magicFailed ? file.pos() : -1, log, result))
+        return result;
+    if (magic != PackageMagic) {
         if (log.on())
             log.debug() << "head check fail";
         result.outcome = VerifyResult::BadMagic;
         return result;
     }
     const CheckBlock block = readCheckBlock(file);
+    if (failedBeforeImages(block.readError, block.readErrorAt, log, result))
+        return result;
     SignatureCheck signature(options.trustedKeys);
     signature.addHead(block);
     if (log.on())

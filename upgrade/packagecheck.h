@@ -49,7 +49,7 @@ struct VerifyOptions
 
 struct VerifyResult
 {
-    enum Outcome { Verified, OpenFailed, BadMagic, BadImageMagic, DigestMismatch };
+    enum Outcome { Verified, OpenFailed, BadMagic, BadImageMagic, DigestMismatch, ReadError };
 
     Outcome outcome = OpenFailed;
     int imageCount = 0; // images listed in the check block
@@ -58,6 +58,11 @@ struct VerifyResult
     QString computed; // digest of the data read
     qint64 remaining = 0; // data bytes the file did not supply
     int chunks = 0; // chunks read over all images
+    // The first read error the file reported: where it stopped, and why. A
+    // ReadError outcome comes from one before any image; in an image record
+    // the outcome stays what the walk decided.
+    qint64 readErrorAt = -1;
+    QString readError;
     SignatureVerdict signature; // checked once the digests hold, with keys only
 
     bool ok() const { return outcome == Verified && signature.accepts(); }

@@ -4,6 +4,7 @@
 #include "packagewriter.h"
 #include "recordwriter.h"
 #include "signingkey.h"
+#include "standin/storage/faultystorage.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/signaturerecord.h"
 #include "upgrade/trustedkeys.h"
@@ -40,6 +41,24 @@ bool parse(QCommandLineParser& parser, const QStringList& arguments, int& exitCo
     return true;
 }
 
+// Tests rehearse failing storage under the package through this variable
+// ("OFFSET[:ERRNO]"); false (after printing) when it is malformed.
+bool armStorageFault(const QString& path, int& exitCode)
+{
+    const QString text = qEnvironmentVariable("UPGRADE_PACK_STORAGE_FAULT");
+    if (text.isEmpty())
+        return true;
+    Standin::FaultyStorage::Fault fault;
+    QString error;
+    if (!Standin::FaultyStorage::parse(text, fault, error)) {
+        exitCode = Commands::fail(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT: %1").arg(error),
+                                  Commands::ExitUsage);
+        return false;
+    }
+    Standin::FaultyStorage::arm(path, fault);
+    return true;
+}
+
 QString describe(const Upgrade::Package::VerifyResult& result, const QString& path)
 {
     using Upgrade::Package::VerifyResult;
@@ -62,6 +81,7 @@ QString describe(const Upgrade::Package::VerifyResult& result, const QString& pa
         return line;
     }
     case VerifyResult::Verified:
+    case VerifyResult::ReadError: // told apart by the caller
         break;
     }
     return QString();
@@ -215,9 +235,12 @@ int Commands::info(const QStringList& arguments)
     if (parser.positionalArguments().size() != 1)
         return fail(QStringLiteral("info: exactly one package file is required"), ExitUsage);
 
+    if (!armStorageFault(parser.positionalArguments().front(), exitCode))
+        return exitCode;
     PackageInfo info;
     if (!info.read(parser.positionalArguments().front()))
-        return fail(QStringLiteral("info: %1").arg(info.errorString()));
+        return fail(QStringLiteral("info: %1").arg(info.errorString()),
+                    info.readFailed() ? ExitReadError : ExitFailure);
     if (parser.isSet(json))
         out() << QJsonDocument(info.toJson()).toJson(QJsonDocument::Indented);
     else
@@ -232,7 +255,8 @@ int Commands::verify(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Checks a package's structure and image digests as the device does, without its pauses.\n"
         "With --trust, also its signature, as a device that trusts those keys does. Exit codes:\n"
-        "0 verified, 1 structure or digest, 2 usage, 3 not signed, 4 unknown key, 5 signature invalid."));
+        "0 verified, 1 structure or digest, 2 usage, 3 read error, 4 not signed, 5 unknown key,\n"
+        "6 signature invalid."));
     const QCommandLineOption trust(
         "trust", QStringLiteral("Public key (PEM) whose signature the package may carry; repeatable."),
         "key");
@@ -249,8 +273,15 @@ int Commands::verify(const QStringList& arguments)
     if (!readTrustedKeys(parser.values(trust), keys, error))
         return fail(QStringLiteral("verify: %1").arg(error), ExitUsage);
     const QString path = parser.positionalArguments().front();
+    if (!armStorageFault(path, exitCode))
+        return exitCode;
     const Upgrade::Package::VerifyResult result
         = Upgrade::Package::verify(path, workstationWalk(parser.isSet(trust) ? &keys : nullptr));
+    // Whatever the digests said: what could not be read is not verified.
+    if (result.readErrorAt >= 0)
+        return fail(
+            QStringLiteral("verify: read error at byte %1: %2").arg(result.readErrorAt).arg(result.readError),
+            ExitReadError);
     if (result.outcome != Upgrade::Package::VerifyResult::Verified)
         return fail(QStringLiteral("verify: %1").arg(describe(result, path)));
     if (!result.signature.accepts())

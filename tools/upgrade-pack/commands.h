@@ -17,8 +17,9 @@ public:
 
     static constexpr int ExitFailure = 1;
     static constexpr int ExitUsage = 2;
+    static constexpr int ExitReadError = 3; // the storage failed under the package
     // verify --trust, once structure and digests hold:
-    static constexpr int ExitNotSigned = 3;
-    static constexpr int ExitUnknownKey = 4;
-    static constexpr int ExitSignatureInvalid = 5;
+    static constexpr int ExitNotSigned = 4;
+    static constexpr int ExitUnknownKey = 5;
+    static constexpr int ExitSignatureInvalid = 6;
 };

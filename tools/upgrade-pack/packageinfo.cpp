@@ -50,6 +50,8 @@ bool PackageInfo::read(const QString& filePath)
     }
     fileSize = file.size();
     magic = file.read(4);
+    if (failedRead(file))
+        return false;
     if (magic != "Vesk") {
         error = QStringLiteral("'%1' is not an upgrade package: magic %2").arg(path, quoted(magic));
         return false;
@@ -67,16 +69,26 @@ bool PackageInfo::read(const QString& filePath)
 
     checkLength = littleEndian32(file.read(4));
     const QByteArray decoded = QByteArray::fromBase64(readBounded(file, checkLength));
+    if (failedRead(file))
+        return false;
     checkText = QString::fromUtf8(untilNul(decoded));
     CheckPacket packet;
     decodeCheckJson(checkText, packet);
     checkMd5 = packet.md5;
-    readImages(file, packet.systemImages, imageTypes(checkText));
-    readSignature(file);
+    return readImages(file, packet.systemImages, imageTypes(checkText)) && readSignature(file);
+}
+
+// A read error is the storage's, not the package's: it ends the reading.
+bool PackageInfo::failedRead(const QFile& file)
+{
+    if (file.error() == QFileDevice::NoError)
+        return false;
+    readErrorAt = file.pos();
+    error = QStringLiteral("read error at byte %1: %2").arg(readErrorAt).arg(file.errorString());
     return true;
 }
 
-void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, const QStringList& types)
+bool PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, const QStringList& types)
 {
     using namespace Upgrade::Package;
     for (size_t i = 0; i < sizes.size(); ++i) {
@@ -87,6 +99,9 @@ void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, con
         image.magic = file.read(4);
         image.subHeaderLength = littleEndian32(file.read(4));
         const QByteArray subHeader = readBounded(file, image.subHeaderLength);
+        // Checked before the seek, which clears the file's error.
+        if (failedRead(file))
+            return false;
         image.subHeader = QString::fromLatin1(untilNul(subHeader));
         CheckPacket packet;
         decodeCheckJson(image.subHeader, packet);
@@ -97,17 +112,21 @@ void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, con
         file.seek(qMin(end, fileSize));
         images.push_back(image);
     }
+    return true;
 }
 
-void PackageInfo::readSignature(QFile& file)
+bool PackageInfo::readSignature(QFile& file)
 {
     using Upgrade::Package::SignatureRecord;
     recordOffset = file.pos();
     recordBytes = Upgrade::Package::readBounded(file, SignatureRecord::MaxLength + 1);
+    if (failedRead(file))
+        return false;
     if (const auto record = SignatureRecord::parse(recordBytes, &recordProblem)) {
         recordKeyId = Upgrade::Package::keyIdText(record->keyId);
         recordDigest = record->digest;
     }
+    return true;
 }
 
 QString PackageInfo::signatureText() const

@@ -28,13 +28,16 @@ public:
 
     bool read(const QString& path);
     QString errorString() const { return error; }
+    // The storage failed under the package; errorString() says where.
+    bool readFailed() const { return readErrorAt >= 0; }
 
     QString toText() const;
     QJsonObject toJson() const;
 
 private:
-    void readImages(class QFile& file, const std::vector<quint32>& sizes, const QStringList& types);
-    void readSignature(class QFile& file);
+    bool readImages(class QFile& file, const std::vector<quint32>& sizes, const QStringList& types);
+    bool readSignature(class QFile& file);
+    bool failedRead(const class QFile& file);
     QString signatureText() const;
     QJsonObject signatureJson() const;
 
@@ -57,4 +60,5 @@ private:
     QByteArray recordDigest;
     QString recordProblem;
     QString error;
+    qint64 readErrorAt = -1;
 };

@@ -4,6 +4,8 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace Sim {
 
@@ -16,7 +18,8 @@ struct State
     QtMessageHandler previous = nullptr;
     bool installed = false;
     int warnings = 0;
-    QString signatureFailure;
+    std::vector<std::pair<QtMsgType, QString>> watchedKinds; // level and prefix
+    QString watchedLine;
 };
 
 State& state()
@@ -78,11 +81,21 @@ int LogFilter::warnings()
     return state().warnings;
 }
 
-QString LogFilter::takeSignatureFailure()
+void LogFilter::watch(QtMsgType type, const QString& prefix)
 {
-    QString line;
-    line.swap(state().signatureFailure);
-    return line;
+    state().watchedKinds.clear();
+    state().watchedLine.clear();
+    watchAlso(type, prefix);
+}
+
+void LogFilter::watchAlso(QtMsgType type, const QString& prefix)
+{
+    state().watchedKinds.emplace_back(type, prefix);
+}
+
+QString LogFilter::watched()
+{
+    return state().watchedLine;
 }
 
 void LogFilter::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -90,8 +103,10 @@ void LogFilter::handle(QtMsgType type, const QMessageLogContext& context, const 
     State& s = state();
     if (type == QtWarningMsg)
         ++s.warnings;
-    if (message.startsWith(QLatin1String("signature check fail:")))
-        s.signatureFailure = message;
+    for (const auto& [watchedType, prefix] : s.watchedKinds) {
+        if (watchedType == type && message.startsWith(prefix))
+            s.watchedLine = message.trimmed();
+    }
     const QString line = formatLine(type, context, message);
     if (s.mode == Mode::Show && s.stream) {
         *s.stream << line << '\n';

@@ -52,6 +52,10 @@ struct Definitions
     QCommandLineOption pace{"pace", "Pause between progress reports (default 40 on a terminal, else 0).",
                             "ms"};
     QCommandLineOption verbose{"verbose", "Print the plug-in's log lines on stderr."};
+    QCommandLineOption storageFault{"storage-fault",
+                                    "Reads of the package fail from this byte on, with errno EIO or the "
+                                    "one given (a number or a name such as ENXIO).",
+                                    "offset[:errno]"};
     QCommandLineOption signedDemo{"signed",
                                   "Sign the demo package with a throwaway key and run a plug-in that "
                                   "trusts it."};
@@ -120,7 +124,7 @@ SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString&
     parser.addPositionalArgument("package", "Upgrade package to use (default: a demo package).", "[package]");
     parser.addOptions({d.plugin, d.deviceVersion, d.refuseStart, d.failAt, d.noNode, d.replySize,
                        d.progressStep, d.allowDowngrade, d.trace, d.transcript, d.repeat, d.demoSize, d.pace,
-                       d.verbose, d.signedDemo, d.trust});
+                       d.verbose, d.storageFault, d.signedDemo, d.trust});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return Parse::Error;
@@ -156,6 +160,11 @@ SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString&
         || !readNumber(parser, d.repeat, 1, 1000000, repeat, error)
         || !readNumber(parser, d.pace, 0, 10000, paceMs, error))
         return Parse::Error;
+    if (parser.isSet(d.storageFault)
+        && !Standin::FaultyStorage::parse(parser.value(d.storageFault), storageFault, error)) {
+        error = QStringLiteral("--storage-fault wants OFFSET[:ERRNO]: %1").arg(error);
+        return Parse::Error;
+    }
     if (parser.isSet(d.demoSize)) {
         demoSize = parseSize(parser.value(d.demoSize));
         if (demoSize < 0) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "standin/storage/faultystorage.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +29,7 @@ struct SimOptions
     bool signedDemo = false; // the demo signed with a throwaway key that the plug-in trusts
     QStringList trustKeys; // public keys the plug-in trusts for this run
     int paceMs = -1; // pause between reports; -1: by terminal
+    Standin::FaultyStorage::Fault storageFault; // offset -1: the package reads well
     QString helpText;
     QString error; // one line, when parse() gives Error
 

@@ -32,6 +32,7 @@ Simulator::Simulator(const SimOptions& chosen, bool terminal)
 
 Simulator::~Simulator()
 {
+    Standin::FaultyStorage::disarm();
     host.setObserver(nullptr);
     loader.unload();
     LogFilter::uninstall();
@@ -60,6 +61,10 @@ int Simulator::run()
         return fail(ExitUsage, trust.errorString());
     if (!loadPlugin() || !preparePackage())
         return ExitUsage;
+    // Armed after the simulator's own look at the package: from here on only
+    // the plug-in reads it.
+    if (options.storageFault.offset >= 0 && !Standin::FaultyStorage::arm(packagePath, options.storageFault))
+        return fail(ExitUsage, QStringLiteral("cannot arm the storage fault on %1").arg(packagePath));
     attachSides();
     const RoadOutcome outcome = playAll();
     if (outcome.code != ExitUpgraded)

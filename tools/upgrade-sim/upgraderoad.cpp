@@ -103,7 +103,10 @@ void UpgradeRoad::announceDevice()
 
 std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package)
 {
+    // A header the plug-in could not read is refused with a warning saying why.
+    LogFilter::watch(QtWarningMsg);
     const std::optional<QByteArray> reply = ui.queryFileInfo(path);
+    const QString unreadHeader = LogFilter::watched();
     if (!reply || reply->size() != 2) {
         say("file info", QStringLiteral("no answer"));
         return RoadOutcome{ExitRejected,
@@ -115,6 +118,11 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
     say("file info",
         QStringLiteral("device type matches: %1, downgrade: %2")
             .arg(yesNo(matched), matched ? yesNo(downgrade) : QStringLiteral("-")));
+    if (!matched && !unreadHeader.isEmpty())
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: not made for this device type (the plug-in "
+                                          "logged: %1)")
+                               .arg(unreadHeader)};
     if (!matched)
         return RoadOutcome{ExitRejected,
                            QStringLiteral("package rejected: not made for this device type "
@@ -130,8 +138,11 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
 
 std::optional<RoadOutcome> UpgradeRoad::verify(const PackagePeek& package)
 {
-    LogFilter::takeSignatureFailure();
+    // The refusals whose reason only the plug-in's log tells.
+    LogFilter::watch(QtDebugMsg, QStringLiteral("Error reading file:"));
+    LogFilter::watchAlso(QtWarningMsg, QStringLiteral("signature check fail:"));
     ui.verify(path);
+    const QString loggedReason = LogFilter::watched();
     if (ui.verifyResults.empty()) {
         say("verify", QStringLiteral("no result"));
         return RoadOutcome{ExitRejected,
@@ -142,15 +153,15 @@ std::optional<RoadOutcome> UpgradeRoad::verify(const PackagePeek& package)
         ? QString()
         : QStringLiteral(" (signed by %1)").arg(package.signerKeyId);
     say("verify", (verified ? QStringLiteral("verified") : QStringLiteral("not verified")) + signer);
-    if (verified)
-        return std::nullopt;
-    // A plug-in that trusts keys says in its log why a signature failed.
-    const QString signatureFailure = LogFilter::takeSignatureFailure();
-    if (!signatureFailure.isEmpty())
-        return RoadOutcome{ExitRejected, QStringLiteral("package rejected: %1").arg(signatureFailure)};
-    return RoadOutcome{ExitRejected,
-                       QStringLiteral("package rejected: verification failed "
-                                      "(package structure or an image digest)")};
+    if (!verified && !loggedReason.isEmpty())
+        return RoadOutcome{
+            ExitRejected,
+            QStringLiteral("package rejected: verification failed (the plug-in logged: %1)").arg(loggedReason)};
+    if (!verified)
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: verification failed "
+                                          "(package structure or an image digest)")};
+    return std::nullopt;
 }
 
 std::optional<RoadOutcome> UpgradeRoad::start()

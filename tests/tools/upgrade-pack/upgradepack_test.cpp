@@ -7,6 +7,7 @@
 #include "upgrade/upgradeviewmodel.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,9 +29,11 @@ struct ToolRun
     QString err;
 };
 
-ToolRun upgradePack(const QStringList& arguments)
+ToolRun upgradePack(const QStringList& arguments,
+                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(UPGRADE_PACK), arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -208,7 +211,7 @@ TEST_P(UpgradePackTrustTest, VerifyNamesTheSignatureByLineAndExitCode)
 
     const ToolRun run = upgradePack({"verify", path("pkg.bin"), "--trust", path("maker.pub.pem")});
     const QString id = Upgrade::Package::keyIdText(
-        Upgrade::SigningKey::fromFile(path(run.exitCode == 4 ? "other.pem" : "maker.pem"), &error)
+        Upgrade::SigningKey::fromFile(path(run.exitCode == 5 ? "other.pem" : "maker.pem"), &error)
             .publicKey()
             .id());
     QString line = GetParam().line;
@@ -235,10 +238,41 @@ INSTANTIATE_TEST_SUITE_P(
                               {},
                               0,
                               "2 images, signed by <id>: valid"},
-                    TrustCase{"NotSigned", {}, {}, 3, "verify: not signed"},
-                    TrustCase{"SignedByAnotherKey", {signByOther}, {}, 4, "verify: unknown key <id>"},
-                    TrustCase{"RecordChanged", {signByMaker}, flipLastByte, 5, "verify: signature invalid"}),
+                    TrustCase{"NotSigned", {}, {}, 4, "verify: not signed"},
+                    TrustCase{"SignedByAnotherKey", {signByOther}, {}, 5, "verify: unknown key <id>"},
+                    TrustCase{"RecordChanged", {signByMaker}, flipLastByte, 6, "verify: signature invalid"}),
     caseName<TrustCase>);
+
+struct ReadFault : NamedCase
+{
+    const char* command;
+    qint64 offset; // negative: from the end of the file
+    QString reason;
+};
+
+class UpgradePackReadFaultTest : public UpgradePackTest, public testing::WithParamInterface<ReadFault>
+{
+};
+
+// The storage fails from the offset on, through the tool's own fault layer.
+TEST_P(UpgradePackReadFaultTest, ExitsThreeNamingWhereTheReadFailed)
+{
+    const qint64 size = QFileInfo(path("pkg.bin")).size();
+    const qint64 offset = GetParam().offset < 0 ? size + GetParam().offset : GetParam().offset;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT"), QString::number(offset));
+    const ToolRun run = upgradePack({GetParam().command, path("pkg.bin")}, environment);
+    expectOneErrorLine(run, 3, GetParam().reason.arg(offset));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, UpgradePackReadFaultTest,
+                         testing::Values(ReadFault{"VerifyInCheckBlock", "verify", 100,
+                                                   "verify: read error at byte %1: Input/output error"},
+                                         ReadFault{"VerifyInLastImage", "verify", -1,
+                                                   "verify: read error at byte %1: Input/output error"},
+                                         ReadFault{"InfoInCheckBlock", "info", 100,
+                                                   "info: read error at byte %1: Input/output error"}),
+                         caseName<ReadFault>);
 
 struct UsageCase : NamedCase
 {

@@ -178,7 +178,20 @@ INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimRoad,
             { "verify      not verified" }, "" },
         Road { { "SignedDemo" }, { Small, "--signed" }, 0, "", {}, Success },
         Road { { "UnsignedDemoWithTrustedKey" }, { Small, "--trust", "<key>" }, 2,
-            "package rejected: signature check fail: no record", { "verify      not verified" }, "" },
+            "package rejected: verification failed (the plug-in logged: signature check fail: no record)",
+            { "verify      not verified" }, "" },
+        Road { { "StorageFaultInCheckBlock" }, { Small, "--storage-fault", "100" }, 2,
+            "package rejected: verification failed (the plug-in logged: Error reading file:  \"Input/output "
+            "error\")",
+            { "verify      not verified" }, "" },
+        Road { { "StorageFaultInHeader" }, { Small, "--storage-fault", "20" }, 2,
+            "package rejected: not made for this device type (the plug-in logged: upgrade file is invalid, "
+            "head json decode failed. error at line :0 col :12 msg:not a valid quote string!)",
+            { "file info   device type matches: no, downgrade: -" }, "" },
+        Road { { "MediaGoneInFirstImage" }, { Small, "--storage-fault", "1000:ENXIO" }, 2,
+            "package rejected: verification failed (the plug-in logged: Error reading file:  \"No such "
+            "device or address\")",
+            { "verify      not verified" }, "" },
         Road { { "Downgrade" }, { Small, "--device-version", "2.0.0" }, 2,
             "package rejected: it would lower the device's firmware from 2.0.0 to 1.2.0 (--allow-downgrade "
             "goes on)",
