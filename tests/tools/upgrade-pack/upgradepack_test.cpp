@@ -8,11 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -91,44 +87,12 @@ TEST_F(UpgradePackTest, CreatedPackageVerifiesOnTheToolAndTheDevice)
     EXPECT_TRUE(Upgrade::UpgradeViewModel().upgradeCheck(path("pkg.bin")));
 }
 
-TEST_F(UpgradePackTest, InfoJsonShowsTheLayoutAndDigests)
+TEST_F(UpgradePackTest, InfoShowsTheImageTable)
 {
-    const ToolRun info = upgradePack({"info", "--json", path("pkg.bin")});
-    ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
-    const QJsonObject object = QJsonDocument::fromJson(info.out.toUtf8()).object();
-    const QJsonObject check = object.value("checkBlock").toObject();
-    const auto number
-        = [](const QJsonObject& o, const char* key) { return o.value(key).toVariant().toLongLong(); };
-
-    const QJsonArray images = object.value("images").toArray();
-    ASSERT_EQ(images.size(), 2);
-    const QByteArray data[] = {kernel, rootfs};
-    const char* types[] = {"kernel", "rootfs"};
-    qint64 offset = 12 + number(object.value("header").toObject(), "length") + number(check, "length");
-    for (int i = 0; i < 2; ++i) {
-        const QJsonObject image = images[i].toObject();
-        EXPECT_EQ(image.value("type").toString(), QLatin1String(types[i]));
-        EXPECT_EQ(image.value("md5").toString(), PackageWriter::md5Hex(data[i]));
-        EXPECT_EQ(number(image, "dataLength"), data[i].size());
-        EXPECT_EQ(number(image, "size"), 8 + number(image, "subHeaderLength") + data[i].size());
-        EXPECT_EQ(number(image, "offset"), offset);
-        offset += number(image, "size");
-    }
-    EXPECT_EQ(number(object, "size"), offset);
-    // Sizes travel as decimal strings; the check block's digest defaults to the first image's.
-    const QString size = QStringLiteral("\"size\":\"%1\"").arg(number(images[1].toObject(), "size"));
-    EXPECT_TRUE(check.value("text").toString().contains(size));
-    EXPECT_EQ(check.value("md5").toString(), PackageWriter::md5Hex(kernel));
-}
-
-TEST_F(UpgradePackTest, InfoTextListsTheImageTable)
-{
-    const ToolRun info = upgradePack({"info", path("pkg.bin")});
-    ASSERT_EQ(info.exitCode, 0);
-    EXPECT_TRUE(info.out.contains(QRegularExpression("images: +2\n")));
-    EXPECT_TRUE(info.out.contains(QStringLiteral("#1 kernel: offset ")));
-    EXPECT_TRUE(info.out.contains(QStringLiteral("#2 rootfs: offset ")));
-    EXPECT_TRUE(info.out.contains(PackageWriter::md5Hex(rootfs)));
+    const ToolRun text = upgradePack({"info", path("pkg.bin")});
+    ASSERT_EQ(text.exitCode, 0);
+    EXPECT_TRUE(text.out.contains(QStringLiteral("#2 rootfs: offset ")));
+    EXPECT_TRUE(text.out.contains(PackageWriter::md5Hex(rootfs)));
 }
 
 TEST_F(UpgradePackTest, FailedCreateLeavesNothingBehind)
@@ -138,9 +102,6 @@ TEST_F(UpgradePackTest, FailedCreateLeavesNothingBehind)
         = upgradePack({"create", "-o", path("new.bin"), path("kernel.img"), path("missing.img")});
     expectOneErrorLine(run, 1, QStringLiteral("missing.img"));
     EXPECT_EQ(QDir(fixture.path(".")).entryList(QDir::Files), before);
-
-    const ToolRun unwritable = upgradePack({"create", "-o", path("no/such/dir/pkg.bin"), path("kernel.img")});
-    expectOneErrorLine(unwritable, 1, QStringLiteral("cannot write"));
 }
 
 struct VerifyFailure : NamedCase
@@ -167,7 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
                       [](QByteArray p) { return p.replace(p.indexOf(kernel) + kernel.size(), 4, "VESK"); },
                       "image 2 of 2: record does not start with \"Vesk\""},
         VerifyFailure{"Truncated", PackageFixture::truncated(10), "(file ends 10 bytes early)"},
-        VerifyFailure{"Empty", [](QByteArray) { return QByteArray(); }, "not an upgrade package"},
         // The last byte of the file is the second image's last data byte.
         VerifyFailure{"ChangedByte", flipLastByte,
                       QStringLiteral("expected \"%1\", computed \"%2\"")
@@ -295,17 +255,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(UsageCase{"NoCommand", {}, 2, "no command given"},
                     UsageCase{"UnknownCommand", {"pack"}, 2, "unknown command 'pack'"},
                     UsageCase{"CreateWithoutOutput", {"create", "a.img"}, 2, "--output is required"},
-                    UsageCase{"CreateWithoutImages", {"create", "-o", "x.bin"}, 2, "image file"},
-                    UsageCase{"CreateBadModelId",
-                              {"create", "-o", "x.bin", "--model-id", "abc", "a.img"},
-                              2,
-                              "--model-id"},
-                    UsageCase{"MoreTypesThanImages",
-                              {"create", "-o", "x.bin", "--type", "a", "--type", "b", "a.img"},
-                              2,
-                              "--type"},
                     UsageCase{"UnknownOption", {"verify", "--fast", "x.bin"}, 2, "fast"},
-                    UsageCase{"VerifyWithoutPackage", {"verify"}, 2, "package"},
                     UsageCase{"VerifyMissingFile", {"verify", "/nonexistent/pkg.bin"}, 1, "cannot open"},
                     UsageCase{"InfoMissingFile", {"info", "/nonexistent/pkg.bin"}, 1, "cannot open"}),
     caseName<UsageCase>);
