@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
