@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(Lexical, TokenStream, testing::Values(
     StreamCase { " \t\r\n", 0, { "end" } },
     StreamCase { R"([1, "x" ,{}])", 0, { "[", "u(1)=1", ",", "s(x)", ",", "{", "}", "]", "end" } },
     // words without quotes end at white space and structural characters only
-    StreamCase { "[a b,c:d]", 0, { "[", "s(a)", "s(b)", ",", "s(c)", ":", "s(d)", "]", "end" } },
+    StreamCase { "[a\tb,c:d]", 0, { "[", "s(a)", "s(b)", ",", "s(c)", ":", "s(d)", "]", "end" } },
     StreamCase { "+1 .5 ", 0, { "s(+1)", "s(.5)", "end" } },
     StreamCase { "a\"b/c\\d \fa\x0b\x80 ", 0, { "s(a\"b/c\\d)", "s(\fa\x0b\x80)", "end" } },
     // quoted strings keep their escapes raw, an escaped line feed included
@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, TokenStream, testing::Values(
     StreamCase { "7", 0, { "u(7)=7", "end" } },
     // the sign belongs to one token only
     StreamCase { "-1.5 2.5]", 0, { "r(-1.5)=-1.5", "r(2.5)=2.5", "]", "end" } },
-    StreamCase { "1e++2 ", 0, { "r(1e++2)=100", "end" } },
+    StreamCase { "1.5e++2 ", 0, { "r(1.5e++2)=150", "end" } },
     // scaling is one multiplication per power of ten, not correct rounding
     StreamCase { "1e-2 ", 0, { "r(1e-2)=0.010000000000000002", "end" } },
     // a fraction digit is one fused multiply-add: 1.9 rounds up here
@@ -55,7 +55,9 @@ INSTANTIATE_TEST_SUITE_P(Numbers, TokenStream, testing::Values(
     StreamCase { "18446744078004518913 ", 0, { "u(18446744078004518913)=4294967297", "end" } },
     // an exponent without digits, or one that wraps to not positive, does not scale
     StreamCase { "2E-x ", 0, { "r(2E-)=2", "s(x)", "end" } },
-    StreamCase { "1e2147483648 ", 0, { "r(1e2147483648)=1", "end" } }));
+    StreamCase { "1e2147483648 ", 0, { "r(1e2147483648)=1", "end" } },
+    // scaling stops at infinity and at zero
+    StreamCase { "1e999 1e-999 ", 0, { "r(1e999)=inf", "r(1e-999)=0", "end" } }));
 
 // A limit ends the input like a NUL byte there, but the character at the
 // limit still counts for the line.
@@ -63,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(Limit, TokenStream, testing::Values(
     StreamCase { "12345", 2, { "u(12)=12", "end" } },
     StreamCase { "12345", SIZE_MAX, { "u(12345)=12345", "end" } },
     StreamCase { "[]    x", 4, { "[", "]", "end" } },
-    StreamCase { "\"abc\" x", 3, { "error at line :0 col :3 msg:not a valid quote string!" } },
+    StreamCase { "\"a\\bc\" x", 5, { "error at line :0 col :5 msg:not a valid quote string!" } },
     StreamCase { "[a\n]", 2, { "error at line :1 col :0 msg:not a valid string!" } }));
 
 // Every error class with its position; carriage returns take no column.
