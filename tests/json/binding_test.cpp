@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(Values, ModelId, testing::Values(
     ModelCase { "-9223372036854775809.5", INT32_MIN },
     ModelCase { "\"tRuE\"", 1 },
     ModelCase { "truer", 0 },
-    ModelCase { "\" -7x\"", -7 },
+    ModelCase { "\"-17x\"", -17 },
     ModelCase { "\"99999999999999999999\"", -1 }));
 // clang-format on
 

@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, TokenStream, testing::Values(
     StreamCase { "12,", 0, { "u(12)=12", ",", "end" } },
     StreamCase { "7", 0, { "u(7)=7", "end" } },
     // the sign belongs to one token only
-    StreamCase { "-1.5 2.5]", 0, { "r(-1.5)=-1.5", "r(2.5)=2.5", "]", "end" } },
+    StreamCase { "-1.25 2.5]", 0, { "r(-1.25)=-1.25", "r(2.5)=2.5", "]", "end" } },
     StreamCase { "1.5e++2 ", 0, { "r(1.5e++2)=150", "end" } },
     // scaling is one multiplication per power of ten, not correct rounding
     StreamCase { "1e-2 ", 0, { "r(1e-2)=0.010000000000000002", "end" } },
