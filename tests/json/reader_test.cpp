@@ -65,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(Limit, TokenStream, testing::Values(
     StreamCase { "12345", 2, { "u(12)=12", "end" } },
     StreamCase { "12345", SIZE_MAX, { "u(12345)=12345", "end" } },
     StreamCase { "[]    x", 4, { "[", "]", "end" } },
-    StreamCase { "\"a\\bc\" x", 5, { "error at line :0 col :5 msg:not a valid quote string!" } },
+    StreamCase { "\"abc\" x", 3, { "error at line :0 col :3 msg:not a valid quote string!" } },
+    StreamCase { "ab cd ", 4, { "error at line :0 col :4 msg:not a valid string!" } },
     StreamCase { "[a\n]", 2, { "error at line :1 col :0 msg:not a valid string!" } }));
 
 // Every error class with its position; carriage returns take no column.

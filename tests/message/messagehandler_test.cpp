@@ -123,7 +123,7 @@ protected:
 TEST_F(MessageHandlerTest, DeliveryReachesTheHandlerOfItsKindOnly)
 {
     int calls = 0;
-    for (unsigned id : {0xffff0000u, 0xffff0001u, 0xffff0002u, 0xfffffffeu, 0xffffffffu, 0xfc000029u}) {
+    for (unsigned id : {0xffff0000u, 0xffff0001u, 0xffff0002u, 0xfffffffeu, 0xffffffffu, 0x29u}) {
         handler.registerCommand(static_cast<int>(id), counting(calls, &commandReply));
         handler.registerEvent(static_cast<int>(id), counting(calls, &eventReply));
     }
@@ -131,10 +131,9 @@ TEST_F(MessageHandlerTest, DeliveryReachesTheHandlerOfItsKindOnly)
     for (unsigned id : {0xffff0000u, 0xffff0001u, 0xffff0002u, 0xfffffffeu, 0xffffffffu})
         for (int type : {Command, Event})
             EXPECT_EQ(delivered(handler, type, static_cast<int>(id)), nullptr) << std::hex << id;
-    const int app = static_cast<int>(0xfc000029u);
-    EXPECT_EQ(delivered(handler, Command, app), &commandReply);
-    EXPECT_EQ(delivered(handler, Event, app), &eventReply);
-    EXPECT_EQ(delivered(handler, static_cast<int>(0xf0000003u), app), nullptr) << "neither kind";
+    EXPECT_EQ(delivered(handler, Command, 0x29), &commandReply);
+    EXPECT_EQ(delivered(handler, Event, 0x29), &eventReply);
+    EXPECT_EQ(delivered(handler, static_cast<int>(0xf0000003u), 0x29), nullptr) << "neither kind";
     EXPECT_EQ(delivered(handler, Event, 0x43), nullptr) << "empty handler";
     EXPECT_EQ(delivered(handler, Event, 0x44), nullptr) << "unknown id";
     EXPECT_EQ(handler.handleMessage(nullptr), nullptr);
