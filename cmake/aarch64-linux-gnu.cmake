@@ -26,6 +26,9 @@ set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 # Programs are looked up on this machine only; libraries, headers and CMake
 # packages are found for the target through the multiarch directories.
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+# The machine's pkg-config, which FindOpenSSL asks first, reads the arm64
+# packages' .pc files, so its hints name the arm64 libraries.
+set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/pkgconfig:/usr/share/pkgconfig")
 
 # binfmt_misc is not registered for arm64 on the build machines, so an arm64
 # executable cannot be started directly: CMake prefixes the emulator wherever

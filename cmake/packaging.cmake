@@ -1,6 +1,6 @@
 # Install rules and Debian packages.
 #
-#   cmake --install build/<preset> --prefix <root>/usr     # or
+#   DESTDIR=<root> cmake --install build/<preset> --prefix /usr     # or
 #   cpack --config build/<preset>/CPackConfig.cmake -B build/<preset>/packages
 #
 # gives two packages for the architecture of the build (amd64 natively, arm64
@@ -24,6 +24,11 @@ set(UPGRADE_TRANSLATIONS_INSTALL_DIR "${CMAKE_INSTALL_DATADIR}/upgradeviewmodel/
 # (.so): nothing links against a plug-in.
 install(TARGETS upgradeviewmodel
   LIBRARY DESTINATION ${UPGRADE_PLUGIN_INSTALL_DIR} NAMELINK_SKIP COMPONENT plugin)
+
+# The trust folder (UPGRADE_TRUST_DIR, an absolute path, hence DESTDIR above),
+# empty: a device trusts no key, and verifies packages by their digests alone,
+# until its maker puts a public key (*.pem) there.
+install(DIRECTORY DESTINATION ${UPGRADE_TRUST_DIR} COMPONENT plugin)
 
 # Translations: the .qm files that the translations/ folder builds, whatever
 # their names, looked up when installing; nothing when it builds none (or

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/componentinfo.h"
+#include "host/imessagehandler.h"
 
 #include <new>
 

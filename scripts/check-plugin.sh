@@ -6,7 +6,8 @@
 #  - SONAME libupgradeviewmodel.so.1, and a file (after links) named by it or
 #    by it and a minor and patch number (libupgradeviewmodel.so.1.0.0),
 #  - exactly two exported symbols, pluginfo and pluginit,
-#  - needed libraries limited to Qt 5 Core and the C/C++ runtime.
+#  - needed libraries limited to Qt 5 Core, OpenSSL's libcrypto (package
+#    signatures) and the C/C++ runtime.
 # With --package (a file from a Debian package): also no RPATH/RUNPATH and no
 # debug information or static symbol table left. With --sanitized (a build
 # with -fsanitize=...): the sanitizers' runtime libraries may be needed too.
@@ -60,7 +61,7 @@ file_name=$(basename "$(readlink -f "$plugin")")
 [[ $file_name == "$soname" || $file_name == "$soname".* ]] ||
   fail "file is named '$file_name', expected $soname or $soname.<minor>.<patch>"
 
-allowed_needed=(libQt5Core.so.5 libstdc++.so.6 libgcc_s.so.1 libc.so.6 libm.so.6)
+allowed_needed=(libQt5Core.so.5 libcrypto.so.3 libstdc++.so.6 libgcc_s.so.1 libc.so.6 libm.so.6)
 mapfile -t needed < <(sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' <<<"$dynamic")
 for lib in "${needed[@]}"; do
   ((sanitized)) && [[ $lib =~ ^lib(asan|ubsan|lsan|tsan|hwasan)\.so\.[0-9]+$ ]] && continue

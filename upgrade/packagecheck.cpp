@@ -1,5 +1,6 @@
 #include "upgrade/packagecheck.h"
 
+#include "upgrade/signaturecheck.h"
 #include "upgrade/upgradeids.h"
 
 #include <QCryptographicHash>
@@ -61,10 +62,11 @@ void dropPageCache(const WalkLog& log)
 // buffer, the read-ahead with its device looked up once, and the log.
 struct Walk
 {
-    Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog)
+    Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog, SignatureCheck& check)
         : file(packageFile)
         , options(walkOptions)
         , log(walkLog)
+        , signature(check)
         , buffer(qBound(1, walkOptions.chunkSize, ChunkSize), '\0')
         , readAhead(packageFile, walkOptions.readAhead, buffer.size())
     {
@@ -73,9 +75,36 @@ struct Walk
     QFile& file;
     const VerifyOptions& options;
     const WalkLog& log;
+    SignatureCheck& signature;
     QByteArray buffer;
     ReadAhead readAhead;
 };
+
+// Records the file's read error, if it reported one, in the result.
+bool noteReadError(const QFile& file, VerifyResult& result)
+{
+    if (file.error() == QFileDevice::NoError)
+        return false;
+    if (result.readErrorAt < 0) {
+        result.readErrorAt = file.pos();
+        result.readError = file.errorString();
+    }
+    return true;
+}
+
+// A read error before any image data: the walk cannot know the image list,
+// so it must not verify on an empty one.
+bool failedBeforeImages(const QString& error, qint64 at, const WalkLog& log, VerifyResult& result)
+{
+    if (at < 0)
+        return false;
+    result.readErrorAt = at;
+    result.readError = error;
+    if (log.on())
+        log.debug() << "Error reading file: " << error;
+    result.outcome = VerifyResult::ReadError;
+    return true;
+}
 
 struct ImageDigest
 {
@@ -121,6 +150,7 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
         // cache holds no more than that of the file beside the buffer.
         walk.readAhead.request(file.pos(), chunkLength);
         md5.addData(buffer.constData(), static_cast<int>(bytesRead));
+        walk.signature.add(buffer.constData(), bytesRead);
         // The buffer was all zeros before the read, so clearing what the read
         // wrote leaves the whole buffer zero-filled.
         std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
@@ -142,18 +172,21 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     QFile& file = walk.file;
     const WalkLog& log = walk.log;
     if (file.read(4) != PackageMagic) {
+        noteReadError(file, result);
         if (log.on())
             log.debug() << "head check fail";
         return VerifyResult::BadImageMagic;
     }
-    const uint32_t subHeaderLength = littleEndian32(file.read(4));
+    const QByteArray lengthField = file.read(4);
+    const uint32_t subHeaderLength = littleEndian32(lengthField);
     const QByteArray subHeader = readBounded(file, subHeaderLength);
+    walk.signature.addImageHead(lengthField, subHeader);
     // Wraps like the 32-bit size field when the sub-header claims more than
     // the record: the loop then reads to the end of the file.
     const uint32_t dataLength = size - 8u - subHeaderLength;
     const ImageDigest digest = hashImageData(walk, dataLength);
     result.chunks += digest.chunks;
-    if (file.error() != QFileDevice::NoError && log.on())
+    if (noteReadError(file, result) && log.on())
         log.debug() << "Error reading file: " << file.errorString();
 
     // Sub-headers are ASCII; one that is not JSON keeps the digest in force
@@ -169,6 +202,19 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     return VerifyResult::DigestMismatch;
 }
 
+// With trusted keys, a package whose digests hold must also carry a valid
+// signature record after its last image.
+VerifyResult withSignature(VerifyResult result, QFile& file, SignatureCheck& signature, const WalkLog& log)
+{
+    if (!result.ok() || !signature.active())
+        return result;
+    result.signature = signature.finish(file);
+    noteReadError(file, result);
+    if (!result.signature.accepts() && log.on())
+        log.warning() << "signature check fail:" << result.signature;
+    return result;
+}
+
 } // namespace
 
 VerifyResult verify(const QString& path, const VerifyOptions& options)
@@ -178,13 +224,21 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return result;
-    if (file.read(4) != PackageMagic) {
+    const QByteArray magic = file.read(4);
+    const bool magicFailed = file.error() != QFileDevice::NoError;
+    if (failedBeforeImages(file.errorString(), magicFailed ? file.pos() : -1, log, result))
+        return result;
+    if (magic != PackageMagic) {
         if (log.on())
             log.debug() << "head check fail";
         result.outcome = VerifyResult::BadMagic;
         return result;
     }
     const CheckBlock block = readCheckBlock(file);
+    if (failedBeforeImages(block.readError, block.readErrorAt, log, result))
+        return result;
+    SignatureCheck signature(options.trustedKeys);
+    signature.addHead(block);
     if (log.on())
         log.debug() << "upgradeCheck" << block.headerLength << block.header << block.checkLength << block.raw
                     << block.text;
@@ -195,17 +249,17 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     result.imageCount = static_cast<int>(imageSizes.size());
     result.outcome = VerifyResult::Verified;
     if (imageSizes.empty())
-        return result;
+        return withSignature(result, file, signature, log);
 
     // The buffer is reserved here, once for all images.
-    Walk walk(file, options, log);
+    Walk walk(file, options, log, signature);
     for (size_t i = 0; i < imageSizes.size() && result.ok(); ++i) {
         result.image = static_cast<int>(i);
         result.outcome = verifyImage(walk, imageSizes[i], packet, result);
     }
     if (result.ok())
         result.image = -1;
-    return result;
+    return withSignature(result, file, signature, log);
 }
 
 } // namespace Package

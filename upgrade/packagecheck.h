@@ -2,6 +2,7 @@
 
 #include "upgrade/packageformat.h"
 #include "upgrade/readahead.h"
+#include "upgrade/signatureverdict.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,6 +14,8 @@
 // log lines carry the context its caller gives in VerifyOptions.
 namespace Upgrade {
 namespace Package {
+
+class TrustedKeys;
 
 // Image data streams through one buffer of this size.
 constexpr int ChunkSize = 0x500000;
@@ -39,11 +42,14 @@ struct VerifyOptions
     const char* logFile = nullptr;
     int logLine = 0;
     const char* logFunction = nullptr;
+    // Keys one of which must have signed the package. Null: the bytes after
+    // the last image are not read, as on a device that trusts no key.
+    const TrustedKeys* trustedKeys = nullptr;
 };
 
 struct VerifyResult
 {
-    enum Outcome { Verified, OpenFailed, BadMagic, BadImageMagic, DigestMismatch };
+    enum Outcome { Verified, OpenFailed, BadMagic, BadImageMagic, DigestMismatch, ReadError };
 
     Outcome outcome = OpenFailed;
     int imageCount = 0; // images listed in the check block
@@ -52,8 +58,14 @@ struct VerifyResult
     QString computed; // digest of the data read
     qint64 remaining = 0; // data bytes the file did not supply
     int chunks = 0; // chunks read over all images
+    // The first read error the file reported: where it stopped, and why. A
+    // ReadError outcome comes from one before any image; in an image record
+    // the outcome stays what the walk decided.
+    qint64 readErrorAt = -1;
+    QString readError;
+    SignatureVerdict signature; // checked once the digests hold, with keys only
 
-    bool ok() const { return outcome == Verified; }
+    bool ok() const { return outcome == Verified && signature.accepts(); }
 };
 
 // Walks the package at `path`: the magic, the check block, then each listed

@@ -1,6 +1,6 @@
 #include "upgrade/packageformat.h"
 
-#include <QIODevice>
+#include <QFileDevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -46,14 +46,22 @@ QByteArray readBounded(QIODevice& device, qint64 length)
     return device.read(bounded);
 }
 
-CheckBlock readCheckBlock(QIODevice& device)
+CheckBlock readCheckBlock(QFileDevice& device)
 {
     CheckBlock block;
+    // A file forgets its error at its next read, so each read is asked.
+    const auto checked = [&](const QByteArray& bytes) {
+        if (device.error() != QFileDevice::NoError && block.readErrorAt < 0) {
+            block.readError = device.errorString();
+            block.readErrorAt = device.pos();
+        }
+        return bytes;
+    };
     // The package header is the file-information query's business.
-    block.headerLength = device.read(4);
-    block.header = readBounded(device, littleEndian32(block.headerLength));
-    block.checkLength = device.read(4);
-    block.raw = readBounded(device, littleEndian32(block.checkLength));
+    block.headerLength = checked(device.read(4));
+    block.header = checked(readBounded(device, littleEndian32(block.headerLength)));
+    block.checkLength = checked(device.read(4));
+    block.raw = checked(readBounded(device, littleEndian32(block.checkLength)));
     const QByteArray decoded = QByteArray::fromBase64(block.raw);
     block.text = decoded.isNull() ? QString() : QString::fromUtf8(untilNul(decoded));
     decodeCheckJson(block.text, block.packet);

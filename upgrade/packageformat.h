@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+class QFileDevice;
 class QIODevice;
 
 // The upgrade package's layout: the magic, little-endian length fields, the
@@ -38,11 +39,14 @@ struct CheckBlock
     QByteArray raw;
     QString text; // the Base64-decoded block up to its first NUL
     CheckPacket packet;
+    // The first read error, which a later read of the file no longer shows.
+    QString readError;
+    qint64 readErrorAt = -1;
 };
 
 // Reads the header and the check block at the device's position (just past
 // the magic) and decodes the check block's image list.
-CheckBlock readCheckBlock(QIODevice& device);
+CheckBlock readCheckBlock(QFileDevice& device);
 
 } // namespace Package
 } // namespace Upgrade

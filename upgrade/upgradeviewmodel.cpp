@@ -19,6 +19,8 @@
 #include "protomodel/upgradefileconfig.h"
 #include "upgrade/messageboxes.h"
 #include "upgrade/packagecheck.h"
+#include "upgrade/trustedkeys.h"
+#include "upgrade/trustfolder.h"
 #include "upgrade/upgradeids.h"
 #include "upgrade/versionpolicy.h"
 #include "json/decode.h"
@@ -156,6 +158,12 @@ bool UpgradeViewModel::upgradeCheck(const QString& path)
     options.logFile = __FILE__;
     options.logLine = __LINE__;
     options.logFunction = Q_FUNC_INFO;
+    // Read for every request, so keys added or removed count from the next one.
+    const Package::TrustedKeys keys
+        = Package::TrustedKeys::fromFolder(trustFolder(), QMessageLogger(__FILE__, __LINE__, Q_FUNC_INFO));
+    // A device that trusts no key verifies as it always did.
+    if (!keys.isEmpty())
+        options.trustedKeys = &keys;
     return Package::verify(path, options).ok();
 }
 

@@ -2,14 +2,21 @@
 //  - verifying a large package with the device's pauses against its floor:
 //    hashing the same bytes with QCryptographicHash plus chunks x the
 //    measured 10 ms sleep (target <= 1.05);
+//  - the large package signed, verified with its key trusted against the
+//    same without a trusted key (target <= 1.20), and against the floor of
+//    MD5 and SHA-256 of the same bytes plus the pauses (target <= 1.05);
 //  - peak resident memory verifying the large package against a 10 MiB one
-//    (target: difference < 2 MiB);
+//    (target: difference < 2 MiB), and with the key trusted against without
+//    (target: within 1 MiB);
 //  - `upgrade-pack verify` against `md5sum` on the same file (target <= 1.1).
 // Page-cache drops stay off: as root they would empty the machine's cache and
 // turn the timing into a measurement of the disk.
 
 #include "packagewriter.h"
+#include "signingkey.h"
 #include "upgrade/packagecheck.h"
+#include "upgrade/sha256.h"
+#include "upgrade/trustedkeys.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,6 +29,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <spawn.h>
@@ -80,7 +88,8 @@ bool writeImage(const QString& path, qint64 size, quint64 seed)
     return true;
 }
 
-bool makePackage(const QTemporaryDir& dir, const QString& name, qint64 size, int images)
+bool makePackage(const QTemporaryDir& dir, const QString& name, qint64 size, int images,
+                 const Upgrade::SigningKey& key)
 {
     Upgrade::PackageContents contents;
     Upgrade::PackageHeader header;
@@ -95,6 +104,7 @@ bool makePackage(const QTemporaryDir& dir, const QString& name, qint64 size, int
         contents.images.push_back(image);
     }
     Upgrade::PackageWriter writer;
+    writer.setSigningKey(&key);
     const bool ok = writer.write(contents, dir.filePath(name));
     if (!ok)
         std::fprintf(stderr, "verify_bench: %s\n", qPrintable(writer.errorString()));
@@ -120,21 +130,26 @@ double measuredPause(int samples)
 }
 
 // The floor's work: the same bytes through QCryptographicHash, read the same
-// way; with `pause`, each chunk is followed by the 10 ms sleep, as in the walk.
-double hashSeconds(const QString& path, bool pause = false)
+// way; with `pause`, each chunk is followed by the 10 ms sleep, as in the walk;
+// with `sha256`, each chunk goes through OpenSSL's SHA-256 too.
+double hashSeconds(const QString& path, bool pause = false, bool sha256 = false)
 {
     const auto start = Clock::now();
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     QByteArray buffer(Upgrade::Package::ChunkSize, Qt::Uninitialized);
     QCryptographicHash md5(QCryptographicHash::Md5);
+    Upgrade::Package::Sha256 sha;
     qint64 n;
     while ((n = file.read(buffer.data(), buffer.size())) > 0) {
         md5.addData(buffer.constData(), static_cast<int>(n));
+        if (sha256)
+            sha.add(buffer.constData(), n);
         if (pause)
             Upgrade::Package::pauseAfterChunk();
     }
     md5.result();
+    sha.result();
     return seconds(Clock::now() - start);
 }
 
@@ -166,12 +181,25 @@ double spawn(const std::vector<std::string>& argv, long* maxRssKiB = nullptr, in
     return elapsed;
 }
 
-int rssChild(const QString& path)
+Upgrade::Package::TrustedKeys trusting(const QString& publicKeyFile)
+{
+    Upgrade::Package::TrustedKeys keys;
+    QString error;
+    const Upgrade::Package::PublicKey key = Upgrade::Package::PublicKey::fromFile(publicKeyFile, &error);
+    if (!key.isNull())
+        keys.add(key);
+    return keys;
+}
+
+// Verifies one package, with the key of `publicKeyFile` trusted unless empty.
+int rssChild(const QString& path, const QString& publicKeyFile)
 {
     qInstallMessageHandler(discardLog);
+    const Upgrade::Package::TrustedKeys keys = trusting(publicKeyFile);
     Upgrade::Package::VerifyOptions options;
     options.pauseAfterChunk = false; // memory does not depend on the pauses
     options.dropPageCache = false;
+    options.trustedKeys = publicKeyFile.isEmpty() ? nullptr : &keys;
     return Upgrade::Package::verify(path, options).ok() ? 0 : 1;
 }
 
@@ -197,10 +225,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption runsOption("runs", QStringLiteral("Repetitions (default 5)."), "count", "5");
     const QCommandLineOption childOption("rss-child", QStringLiteral("Internal: verify one package."),
                                          "path");
-    parser.addOptions({dirOption, sizeOption, imagesOption, runsOption, childOption});
+    const QCommandLineOption childKeyOption("rss-trust", QStringLiteral("Internal: the key it trusts."),
+                                            "pem");
+    parser.addOptions({dirOption, sizeOption, imagesOption, runsOption, childOption, childKeyOption});
     parser.process(app);
     if (parser.isSet(childOption))
-        return rssChild(parser.value(childOption));
+        return rssChild(parser.value(childOption), parser.value(childKeyOption));
 
     const qint64 bigSize = parser.value(sizeOption).toLongLong() * MiB;
     const int images = parser.value(imagesOption).toInt();
@@ -209,17 +239,24 @@ int main(int argc, char* argv[])
                                               : QDir::tempPath() + "/verify_bench-XXXXXX");
     const QString big = dir.filePath("big.pkg");
     const QString small = dir.filePath("small.pkg");
-    std::printf("building %lld MiB package of %d images and a 10 MiB one in %s\n",
+    const QString publicKey = dir.filePath("maker.pub.pem");
+    std::printf("building %lld MiB package of %d images and a 10 MiB one, both signed, in %s\n",
                 static_cast<long long>(bigSize / MiB), images, qPrintable(dir.path()));
-    if (!dir.isValid() || !makePackage(dir, "big.pkg", bigSize, images)
-        || !makePackage(dir, "small.pkg", 10 * MiB, 2))
+    const Upgrade::SigningKey key = Upgrade::SigningKey::generate();
+    QFile keyFile(publicKey);
+    if (!dir.isValid() || !makePackage(dir, "big.pkg", bigSize, images, key)
+        || !makePackage(dir, "small.pkg", 10 * MiB, 2, key) || !keyFile.open(QIODevice::WriteOnly)
+        || keyFile.write(key.publicKey().pem()) <= 0)
         return 2;
+    keyFile.close();
+    const Upgrade::Package::TrustedKeys keys = trusting(publicKey);
     warm(big);
     qInstallMessageHandler(discardLog);
 
     // Each run measures the sleep, the verification and the floor back to
     // back, so a busy machine weighs on both sides alike.
     std::vector<double> pauses, verifyTimes, walkTimes, hashTimes, floors, interleaved, packTimes, md5Times;
+    std::vector<double> trustedTimes, bothHashTimes, bothFloors;
     int chunks = 0;
     for (int run = 0; run < runs; ++run) {
         pauses.push_back(measuredPause(30));
@@ -233,6 +270,14 @@ int main(int argc, char* argv[])
         if (!result.ok())
             return std::fprintf(stderr, "verify_bench: the package did not verify\n"), 2;
         chunks = result.chunks;
+        Upgrade::Package::VerifyOptions trusted = device;
+        trusted.trustedKeys = &keys;
+        const auto trustedStart = Clock::now();
+        if (!Upgrade::Package::verify(big, trusted).ok())
+            return std::fprintf(stderr, "verify_bench: the signature did not verify\n"), 2;
+        trustedTimes.push_back(seconds(Clock::now() - trustedStart));
+        bothHashTimes.push_back(hashSeconds(big, false, true));
+        bothFloors.push_back(bothHashTimes.back() + chunks * pauses.back());
         hashTimes.push_back(hashSeconds(big));
         Upgrade::Package::VerifyOptions unpaused = device;
         unpaused.pauseAfterChunk = false;
@@ -246,18 +291,23 @@ int main(int argc, char* argv[])
         md5Times.push_back(spawn({"md5sum", big.toStdString()}));
     }
 
-    long smallRss = 0, bigRss = 0;
-    int smallStatus = 0, bigStatus = 0;
+    long smallRss = 0, bigRss = 0, trustedRss = 0;
+    int smallStatus = 0, bigStatus = 0, trustedStatus = 0;
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
     spawn({self, "--rss-child", small.toStdString()}, &smallRss, &smallStatus);
     spawn({self, "--rss-child", big.toStdString()}, &bigRss, &bigStatus);
-    if (smallStatus != 0 || bigStatus != 0)
+    spawn({self, "--rss-child", big.toStdString(), "--rss-trust", publicKey.toStdString()}, &trustedRss,
+          &trustedStatus);
+    if (smallStatus != 0 || bigStatus != 0 || trustedStatus != 0)
         return std::fprintf(stderr, "verify_bench: a memory run did not verify\n"), 2;
 
     // Best of the runs on each side: the least disturbed measurement of each.
     const double ratio = best(verifyTimes) / best(floors);
     const double packRatio = best(packTimes) / best(md5Times);
     const long rssDiff = bigRss - smallRss;
+    const double trustedRatio = best(trustedTimes) / best(verifyTimes);
+    const double bothRatio = best(trustedTimes) / best(bothFloors);
+    const long trustedRssDiff = trustedRss - bigRss;
     std::printf("runs: %d (best of each side; medians in brackets)\n", runs);
     std::printf("pause: measured %.3f ms per 10 ms sleep [%.3f]; %d chunks\n", best(pauses) * 1e3,
                 median(pauses) * 1e3, chunks);
@@ -277,9 +327,23 @@ int main(int argc, char* argv[])
     std::printf("peak RSS: %ld KiB verifying %lld MiB, %ld KiB verifying 10 MiB, difference %ld KiB "
                 "(target < 2048: %s)\n",
                 bigRss, static_cast<long long>(bigSize / MiB), smallRss, rssDiff, verdict(rssDiff < 2048));
+    std::printf("signed, key trusted: verify %.3f s [%.3f] against no key trusted %.3f s [%.3f]: ratio %.3f "
+                "[%.3f] (target <= 1.20: %s)\n",
+                best(trustedTimes), median(trustedTimes), best(verifyTimes), median(verifyTimes),
+                trustedRatio, median(trustedTimes) / median(verifyTimes), verdict(trustedRatio <= 1.20));
+    std::printf("signed, key trusted: against the floor MD5 + SHA-256 %.3f s [%.3f] + pauses, %.3f s [%.3f]: "
+                "ratio %.3f [%.3f] (target <= 1.05: %s)\n",
+                best(bothHashTimes), median(bothHashTimes), best(bothFloors), median(bothFloors), bothRatio,
+                median(trustedTimes) / median(bothFloors), verdict(bothRatio <= 1.05));
+    std::printf(
+        "peak RSS verifying %lld MiB: %ld KiB with the key trusted, %ld KiB without, difference %ld KiB "
+        "(target within 1024: %s)\n",
+        static_cast<long long>(bigSize / MiB), trustedRss, bigRss, trustedRssDiff,
+        verdict(std::labs(trustedRssDiff) <= 1024));
     std::printf(
         "upgrade-pack verify %.3f s [%.3f], md5sum %.3f s [%.3f], ratio %.3f [%.3f] (target <= 1.1: %s)\n",
         best(packTimes), median(packTimes), best(md5Times), median(md5Times), packRatio,
         median(packTimes) / median(md5Times), verdict(packRatio <= 1.1));
-    return ratio <= 1.05 && rssDiff < 2048 && packRatio <= 1.1 ? 0 : 1;
+    const bool signedMet = trustedRatio <= 1.20 && bothRatio <= 1.05 && std::labs(trustedRssDiff) <= 1024;
+    return ratio <= 1.05 && rssDiff < 2048 && packRatio <= 1.1 && signedMet ? 0 : 1;
 }

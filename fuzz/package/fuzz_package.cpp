@@ -1,16 +1,27 @@
 // Feeds arbitrary bytes, as a package file, to the header reader and to the
-// verifier (with its log lines formatted, without pauses or cache drops).
+// verifier (with its log lines formatted, without pauses or cache drops),
+// which trusts one key, so the signature record after the images is read,
+// parsed and checked too. The corpus's signed seeds carry that key's record.
+// An input may end in a storage fault: its offset (4 bytes, little-endian), a
+// kind byte and "FLT". The file is then read again under that fault and the
+// two walks must agree as failing storage allows.
 
+#include "standin/storage/faultystorage.h"
 #include "upgrade/packagecheck.h"
+#include "upgrade/publickey.h"
+#include "upgrade/trustedkeys.h"
+#include "upgrade/trustfolder.h"
 #include "upgrade/upgradeviewmodel.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QtEndian>
 #include <QtGlobal>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -18,6 +29,11 @@ namespace {
 void discard(QtMsgType, const QMessageLogContext&, const QString&)
 {
 }
+
+// The key of the signed seeds: Ed25519 from the seed of 32 bytes 0x66.
+const char FuzzKey[] = "-----BEGIN PUBLIC KEY-----\n"
+                       "MCowBQYDK2VwAyEANLTZBDFWy23PC+sKKUm3VZyUDSvLbb6MU6mzAnjjp0Y=\n"
+                       "-----END PUBLIC KEY-----\n";
 
 // One scratch file and one component for the whole run.
 struct Harness
@@ -37,26 +53,112 @@ struct Harness
         options.logFile = __FILE__;
         options.logLine = __LINE__;
         options.logFunction = "fuzz_package";
+        keys.add(Upgrade::Package::PublicKey::fromPem(FuzzKey, nullptr));
+        options.trustedKeys = &keys;
     }
     ~Harness() { QFile::remove(path); }
 
     QString path;
     Upgrade::UpgradeViewModel model;
+    Upgrade::Package::TrustedKeys keys;
     Upgrade::Package::VerifyOptions options;
 };
 
+using Standin::FaultyStorage;
+using Upgrade::Package::VerifyResult;
+
+constexpr size_t TrailerSize = 8;
+
+// The fault an input's trailer asks for, which it strips; offset -1: none.
+FaultyStorage::Fault takeFault(const uint8_t* data, size_t& size)
+{
+    FaultyStorage::Fault fault;
+    if (size < TrailerSize || std::memcmp(data + size - 3, "FLT", 3) != 0)
+        return fault;
+    size -= TrailerSize;
+    fault.offset = qFromLittleEndian<quint32>(data + size);
+    switch (data[size + 4] % 4) {
+    case 0:
+        fault.error = EIO;
+        break;
+    case 1:
+        fault.error = ENXIO;
+        break;
+    case 2:
+        fault.cut = true;
+        break;
+    default: // only short reads, from the fault's byte on
+        fault.readLimit = 1 + fault.offset % 7;
+        fault.offset = -1;
+        break;
+    }
+    return fault;
+}
+
+// Where the check block ends, as far as the file goes: every byte before it
+// is read before any image.
+qint64 checkBlockEnd(const uint8_t* data, size_t size)
+{
+    const auto field = [&](qint64 at) {
+        return at + 4 <= qint64(size) ? qint64(qFromLittleEndian<quint32>(data + at)) : 0;
+    };
+    const qint64 checkLengthAt = 8 + field(4);
+    return qMin<qint64>(qint64(size), checkLengthAt + 4 + field(checkLengthAt));
+}
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// What failing storage may and may not change against the clean walk.
+void compare(const FaultyStorage::Fault& fault, const VerifyResult& clean, const VerifyResult& faulty,
+             qint64 checkEnd)
+{
+    if (fault.readLimit > 0) {
+        check(faulty.outcome == clean.outcome && faulty.computed == clean.computed
+              && faulty.remaining == clean.remaining && faulty.readErrorAt < 0
+              && faulty.signature.status == clean.signature.status);
+        return;
+    }
+    if (fault.cut) {
+        check(faulty.readErrorAt < 0);
+        return;
+    }
+    // Reads are sequential, so the first one to fail starts at the fault.
+    check(faulty.readErrorAt < 0 || faulty.readErrorAt == fault.offset);
+    if (fault.offset < checkEnd)
+        check(!faulty.ok());
+}
+
 } // namespace
+
+// The view model here only reads headers; its trust folder stays unread.
+QString Upgrade::trustFolder()
+{
+    return QString();
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static Harness harness;
+    const FaultyStorage::Fault fault = takeFault(data, size);
     {
         QFile file(harness.path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             std::abort();
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
+    const VerifyResult clean = Upgrade::Package::verify(harness.path, harness.options);
+    if (fault.offset < 0 && fault.readLimit == 0) {
+        harness.model.getUpgradeInfo(harness.path);
+        return 0;
+    }
+    FaultyStorage::arm(harness.path, fault);
     harness.model.getUpgradeInfo(harness.path);
-    Upgrade::Package::verify(harness.path, harness.options);
+    const VerifyResult faulty = Upgrade::Package::verify(harness.path, harness.options);
+    FaultyStorage::disarm();
+    compare(fault, clean, faulty, checkBlockEnd(data, size));
     return 0;
 }

@@ -29,15 +29,17 @@ std::string describe(const ajson::token& t)
     return "?";
 }
 
-std::vector<std::string> tokens(const std::string& text)
+std::vector<std::string> tokens(const std::string& text, size_t limit)
 {
-    ajson::reader rd(text.c_str());
+    ajson::reader rd(text.c_str(), limit);
     std::vector<std::string> out;
-    do {
-        rd.next();
-        out.push_back(describe(rd.current()));
-    } while (rd.current().kind != ajson::token_kind::end);
-    return out;
+    const std::string error = error_of([&] {
+        do {
+            rd.next();
+            out.push_back(describe(rd.current()));
+        } while (rd.current().kind != ajson::token_kind::end);
+    });
+    return error.empty() ? out : std::vector<std::string>{error};
 }
 
 } // namespace jsontest

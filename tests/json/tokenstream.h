@@ -4,7 +4,6 @@
 #include <vector>
 
 namespace ajson {
-class reader;
 struct token;
 } // namespace ajson
 
@@ -15,8 +14,9 @@ namespace jsontest {
 // "{", "end".
 std::string describe(const ajson::token& t);
 
-// Every token of text up to and including the first end token.
-std::vector<std::string> tokens(const std::string& text);
+// Every token of text up to and including the first end token, or the
+// error text alone when the reader raises one.
+std::vector<std::string> tokens(const std::string& text, size_t limit = 0);
 
 // The error text that running f raises, or "" when it raises none.
 template <typename F> std::string error_of(F&& f);

@@ -1,27 +1,87 @@
+#include "host/icommanddispatcher.h"
+#include "host/ihostapi.h"
+#include "message/messagehandler.h"
+#include "standin/host/standinhost.h"
 #include "testing/logcapture.h"
 #include "testing/scopedhostapi.h"
-#include "testing/traffictext.h"
-#include "watchedhost.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
 
 using LCD::Message::MessageHandlerFunc;
+using Standin::StandinHost;
 using Standin::StandinMessage;
-using testing_support::LogCapture;
-using testing_support::ProbeHandler;
-using testing_support::Responder;
 using testing_support::ScopedHostApi;
-using testing_support::WatchedHost;
 
 constexpr int Command = krt::MessageTypeCommand;
 constexpr int Event = krt::MessageTypeEvent;
+
+// The smallest concrete component: counts initialise messages.
+class ProbeHandler : public LCD::Message::MessageHandler
+{
+public:
+    ProbeHandler() { name = "sender"; }
+    void onInit() override { ++inits; }
+    int inits = 0;
+};
+
+// The stand-in host with its command dispatcher watched, so the release
+// order of a command's request and reply shows; it also answers the
+// commands it owns with the scripted bytes, or with no reply.
+class WatchedHost : public krt::IHostApi, public krt::ICommandDispatcher, public krt::IMessageHandler
+{
+public:
+    WatchedHost() { host.attach("responder", this); }
+    ~WatchedHost() override { host.detach("responder"); }
+    void reserved0() override { }
+    void reserved1() override { }
+    void reserved2() override { }
+    void reserved3() override { }
+    void* lookup(const char* name) override
+    {
+        void* service = host.lookup(name);
+        return service && service == host.lookup(krt::CommandDispatcherService)
+            ? static_cast<krt::ICommandDispatcher*>(this)
+            : service;
+    }
+    krt::IMessage* createMessage(int id, int size, const void* data, const char* sender) override
+    {
+        return host.commands()->createMessage(id, size, data, sender);
+    }
+    void releaseMessage(void** slot) override
+    {
+        released.push_back(*slot);
+        host.commands()->releaseMessage(slot);
+    }
+    int send(krt::IMessage** request, krt::IReply** reply, int flags) override
+    {
+        sent = *request;
+        const int result = host.commands()->send(request, reply, flags);
+        replied = *reply;
+        return result;
+    }
+    int registerCommand(int id, std::string sender) override
+    {
+        return host.commands()->registerCommand(id, sender);
+    }
+    const krt::IMessage* handleMessage(const krt::IMessage* message) override
+    {
+        return answer
+            ? host.center()->createMessage(message->id(), "responder", answer->size(), answer->constData(), 0)
+            : nullptr;
+    }
+
+    StandinHost host;
+    std::optional<QByteArray> answer;
+    const void* sent = nullptr;
+    const void* replied = nullptr;
+    std::vector<const void*> released;
+};
 
 const krt::IMessage* delivered(ProbeHandler& handler, int type, int id)
 {
@@ -38,17 +98,8 @@ MessageHandlerFunc counting(int& calls, const krt::IMessage* answer)
     };
 }
 
-// A payload that differs in every byte, so a shifted or short copy shows.
-QByteArray pattern(int size, char seed)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(seed + 13 * i);
-    return bytes;
-}
-
 // Every message the handler made was released or consumed, and properly.
-void expectNothingLeft(Standin::StandinHost& host)
+void expectNothingLeft(StandinHost& host)
 {
     host.processEvents();
     EXPECT_TRUE(host.faults().empty()) << host.faults().front();
@@ -60,54 +111,34 @@ class MessageHandlerTest : public ::testing::Test
 protected:
     void TearDown() override { expectNothingLeft(host); }
 
-    WatchedHost watched;
-    Standin::StandinHost& host = watched.host;
-    ScopedHostApi scope{&watched};
-    ProbeHandler handler{"sender"};
+    StandinHost host;
+    ScopedHostApi scope{&host};
+    ProbeHandler handler;
     const StandinMessage commandReply{Command, 1, 0, nullptr, "reply"};
     const StandinMessage eventReply{Event, 2, 0, nullptr, "reply"};
 };
 
-TEST_F(MessageHandlerTest, InitialiseRunsOnInitEvenWhenAHandlerHoldsItsId)
+// The kind picks the table; initialise runs onInit and the four reserved
+// framework ids reach no handler, even when one is registered for them.
+TEST_F(MessageHandlerTest, DeliveryReachesTheHandlerOfItsKindOnly)
 {
     int calls = 0;
-    handler.registerCommand(LCD::Message::MsgInitialize, counting(calls, &commandReply));
-    handler.registerEvent(LCD::Message::MsgInitialize, counting(calls, &eventReply));
-
-    EXPECT_EQ(delivered(handler, Command, LCD::Message::MsgInitialize), nullptr);
-    EXPECT_EQ(delivered(handler, Event, LCD::Message::MsgInitialize), nullptr);
-    EXPECT_EQ(handler.inits, 2);
-    EXPECT_EQ(calls, 0);
-}
-
-// The kind picks the table; the four reserved framework ids reach no handler.
-TEST_F(MessageHandlerTest, DeliveryReachesTheHandlerOfItsKindUnlessTheIdIsReserved)
-{
-    const struct
-    {
-        unsigned id;
-        bool reserved;
-    } ids[] = {{0xffff0001u, true},  {0xffff0002u, true},  {0xfffffffeu, true},  {0xffffffffu, true},
-               {0xffff0003u, false}, {0xfffffffdu, false}, {0xfc000029u, false}, {0u, false}};
-    for (const auto& row : ids) {
-        SCOPED_TRACE(row.id);
-        const int id = static_cast<int>(row.id);
-        int commands = 0;
-        int events = 0;
-        handler.registerCommand(id, counting(commands, &commandReply));
-        handler.registerEvent(id, counting(events, &eventReply));
-
-        EXPECT_EQ(delivered(handler, Command, id), row.reserved ? nullptr : &commandReply);
-        EXPECT_EQ(delivered(handler, Event, id), row.reserved ? nullptr : &eventReply);
-        EXPECT_EQ(delivered(handler, 0, id), nullptr);
-        EXPECT_EQ(delivered(handler, static_cast<int>(0xf0000003), id), nullptr);
-        EXPECT_EQ(commands + events, row.reserved ? 0 : 2);
+    for (unsigned id : {0xffff0000u, 0xffff0001u, 0xffff0002u, 0xfffffffeu, 0xffffffffu, 0x29u}) {
+        handler.registerCommand(static_cast<int>(id), counting(calls, &commandReply));
+        handler.registerEvent(static_cast<int>(id), counting(calls, &eventReply));
     }
-    EXPECT_EQ(handler.inits, 0);
-
     handler.registerEvent(0x43, MessageHandlerFunc());
+    for (unsigned id : {0xffff0000u, 0xffff0001u, 0xffff0002u, 0xfffffffeu, 0xffffffffu})
+        for (int type : {Command, Event})
+            EXPECT_EQ(delivered(handler, type, static_cast<int>(id)), nullptr) << std::hex << id;
+    EXPECT_EQ(delivered(handler, Command, 0x29), &commandReply);
+    EXPECT_EQ(delivered(handler, Event, 0x29), &eventReply);
+    EXPECT_EQ(delivered(handler, static_cast<int>(0xf0000003u), 0x29), nullptr) << "neither kind";
     EXPECT_EQ(delivered(handler, Event, 0x43), nullptr) << "empty handler";
     EXPECT_EQ(delivered(handler, Event, 0x44), nullptr) << "unknown id";
+    EXPECT_EQ(handler.handleMessage(nullptr), nullptr);
+    EXPECT_EQ(handler.inits, 2);
+    EXPECT_EQ(calls, 2);
 }
 
 // The host hears every registration and its answer is passed on; here it
@@ -127,14 +158,7 @@ TEST_F(MessageHandlerTest, FirstRegistrationWinsYetTheHostHearsEveryOne)
     EXPECT_EQ(delivered(handler, Event, 0x51), &eventReply);
     EXPECT_EQ(first, 2);
     EXPECT_EQ(second, 0);
-    std::vector<std::tuple<bool, int, std::string>> heard;
-    for (const Standin::Registration& r : host.registrations())
-        heard.emplace_back(r.command, r.id, r.sender);
-    EXPECT_EQ(heard,
-              (decltype(heard){{true, 0x50, "sender"},
-                               {true, 0x50, "sender"},
-                               {false, 0x51, "sender"},
-                               {false, 0x51, "sender"}}));
+    EXPECT_EQ(host.registrations().size(), 4u);
 }
 
 // A mutable handler counts in its own state: only a handler run on a copy
@@ -153,21 +177,8 @@ TEST_F(MessageHandlerTest, HandlerRunsOnACopyAndMayRegisterWhileItRuns)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(delivered(handler, Event, 0x60), &eventReply);
     EXPECT_EQ(seen, (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(handler.eventTable().size(), 0x41u);
     delivered(handler, Event, 0x13f);
     EXPECT_EQ(late, 1);
-}
-
-// Posted events are queued, sent ones delivered at once (mode 9).
-TEST_F(MessageHandlerTest, PostAndSendHandTheCreatedEventToTheDispatcher)
-{
-    QByteArray payload = pattern(812, 'q');
-    handler.postEvent(0x77, payload.size(), payload.data());
-    handler.sendEvent(0x78, 0, nullptr);
-
-    EXPECT_EQ(testing_support::trafficLines(host.traffic()),
-              (std::vector<std::string>{"post 0x00000077 sender> 812", "send 0x00000078 sender> 0/9"}));
-    EXPECT_EQ(host.traffic()[0].bytes.toHex(), payload.toHex());
 }
 
 // A reply is copied only when its size is the one asked for; the reply slot
@@ -181,24 +192,20 @@ TEST(SendCommand, CopiesOnlyAReplyOfTheAskedSizeAndReleasesReplyThenRequest)
         int replySize;
         bool copied;
     } cases[] = {
-        {"OneByteMatches", QByteArray(1, '\x01'), 1, true},
-        {"TwoBytesMatch", QByteArray("\x07\x09", 2), 2, true},
+        {"SizesMatch", QByteArray("\x07\x09", 2), 2, true},
         {"ShorterThanExpected", QByteArray(1, '\x01'), 2, false},
         {"LongerThanExpected", QByteArray("\x07\x09", 2), 1, false},
-        {"ReplyWithZeroSizeExpected", QByteArray(1, '\x01'), 0, false},
         {"EmptyReplyWithZeroSize", QByteArray(), 0, false},
-        {"NoReplyWithZeroSize", std::nullopt, 0, false},
         {"NoReply", std::nullopt, 1, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WatchedHost watched;
         ScopedHostApi scope(&watched);
-        Responder responder(watched.host);
         watched.host.commands()->registerCommand(0x1234, "responder");
-        responder.answer = c.reply;
-        ProbeHandler handler("sender");
-        QByteArray request = pattern(24, 'a');
+        watched.answer = c.reply;
+        ProbeHandler handler;
+        QByteArray request("request bytes");
         const QByteArray untouched(4, '\x5a');
         QByteArray buffer = untouched;
 
@@ -206,13 +213,7 @@ TEST(SendCommand, CopiesOnlyAReplyOfTheAskedSizeAndReleasesReplyThenRequest)
                                       c.replySize ? buffer.data() : nullptr),
                   0);
 
-        const QByteArray expected
-            = c.copied ? c.reply->left(c.replySize) + untouched.mid(c.replySize) : untouched;
-        EXPECT_EQ(buffer.toHex(), expected.toHex());
-        ASSERT_GE(watched.host.traffic().size(), 1u);
-        EXPECT_EQ(testing_support::trafficLine(watched.host.traffic()[0]),
-                  "command 0x00001234 sender>responder 24");
-        EXPECT_EQ(watched.host.traffic()[0].bytes.toHex(), request.toHex());
+        EXPECT_EQ(buffer, c.copied ? c.reply->left(c.replySize) + untouched.mid(c.replySize) : untouched);
         EXPECT_EQ(watched.replied != nullptr, c.reply.has_value());
         EXPECT_EQ(watched.released, (std::vector<const void*>{watched.replied, watched.sent}));
         expectNothingLeft(watched.host);
@@ -227,13 +228,13 @@ TEST(MissingServices, CallsNeedingThemAreSkippedWithAWarning)
     enum Setup { NoHost, NoCommandDispatcher, NoEventDispatcher };
     for (Setup setup : {NoHost, NoCommandDispatcher, NoEventDispatcher}) {
         SCOPED_TRACE(setup);
-        Standin::StandinHost host;
+        StandinHost host;
         if (setup == NoCommandDispatcher)
             host.hideService(krt::CommandDispatcherService);
         if (setup == NoEventDispatcher)
             host.hideService(krt::EventDispatcherService);
         ScopedHostApi scope(setup == NoHost ? nullptr : &host);
-        LogCapture log;
+        testing_support::LogCapture log;
         ProbeHandler handler;
         const bool commands = setup == NoEventDispatcher;
         const bool events = setup == NoCommandDispatcher;
@@ -252,15 +253,8 @@ TEST(MissingServices, CallsNeedingThemAreSkippedWithAWarning)
         EXPECT_EQ(log.count("no host api"), setup == NoHost ? 1 : 0);
         EXPECT_EQ(log.count("no command dispatcher"), commands ? 0 : 2);
         EXPECT_EQ(log.count("no event dispatcher"), events ? 0 : 3);
-        std::vector<int> reached;
-        for (const Standin::Registration& r : host.registrations())
-            reached.push_back(r.id);
-        for (const Standin::TrafficRecord& r : host.traffic())
-            reached.push_back(r.id);
-        const std::vector<int> expected = commands ? std::vector<int>{0x21, 0x23}
-            : events                               ? std::vector<int>{0x22, 0x24, 0x25}
-                                                   : std::vector<int>{};
-        EXPECT_EQ(reached, expected);
+        // What was not skipped reached the host.
+        EXPECT_EQ(host.registrations().size() + host.traffic().size(), commands ? 2u : events ? 3u : 0u);
         delivered(handler, Command, 0x21);
         delivered(handler, Event, 0x22);
         EXPECT_EQ(runs, 2);

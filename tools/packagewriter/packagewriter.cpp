@@ -1,5 +1,8 @@
 #include "packagewriter.h"
 
+#include "signingkey.h"
+#include "upgrade/sha256.h"
+
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
@@ -151,23 +154,29 @@ bool PackageWriter::writeAll(QIODevice& out, const PackageContents& contents,
     head += contents.header;
     head += littleEndian32(static_cast<quint32>(check.size()));
     head += check;
-    if (out.write(head) != head.size())
-        return fail(QStringLiteral("write failed: %1").arg(out.errorString()));
+    signedBytes = signer ? std::make_shared<Package::Sha256>() : nullptr;
+    if (!put(out, head))
+        return false;
     for (size_t i = 0; i < records.size(); ++i) {
         const PackageImage& image = contents.images[i];
         QByteArray recordHead = image.magic;
         recordHead += littleEndian32(static_cast<quint32>(records[i].subHeader.size()));
         recordHead += records[i].subHeader;
-        if (out.write(recordHead) != recordHead.size())
-            return fail(QStringLiteral("write failed: %1").arg(out.errorString()));
+        if (!put(out, recordHead))
+            return false;
         if (image.dataFile.isEmpty()) {
-            if (out.write(image.data) != image.data.size())
-                return fail(QStringLiteral("write failed: %1").arg(out.errorString()));
+            if (!put(out, image.data))
+                return false;
         } else if (!copyFile(out, image.dataFile, records[i].dataLength)) {
             return false;
         }
     }
-    return true;
+    if (!signer)
+        return true;
+    // The record signs every byte before it.
+    const QByteArray record = signer->record(signedBytes->result());
+    signedBytes.reset();
+    return record.isEmpty() ? fail(QStringLiteral("signing failed")) : put(out, record);
 }
 
 bool PackageWriter::copyFile(QIODevice& out, const QString& path, qint64 length)
@@ -181,10 +190,19 @@ bool PackageWriter::copyFile(QIODevice& out, const QString& path, qint64 length)
         const qint64 n = file.read(buffer.data(), qMin(CopyChunk, length - copied));
         if (n <= 0)
             return fail(QStringLiteral("image '%1' changed while the package was written").arg(path));
-        if (out.write(buffer.constData(), n) != n)
-            return fail(QStringLiteral("write failed: %1").arg(out.errorString()));
+        if (!put(out, buffer.constData(), n))
+            return false;
         copied += n;
     }
+    return true;
+}
+
+bool PackageWriter::put(QIODevice& out, const char* data, qint64 size)
+{
+    if (signedBytes)
+        signedBytes->add(data, size);
+    if (out.write(data, size) != size)
+        return fail(QStringLiteral("write failed: %1").arg(out.errorString()));
     return true;
 }
 

@@ -3,11 +3,17 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class QIODevice;
 
 namespace Upgrade {
+
+class SigningKey;
+namespace Package {
+class Sha256;
+}
 
 // One image record. Members other than `type` and the data are for tests that
 // need deliberately faulty packages; their defaults give a correct record.
@@ -57,6 +63,10 @@ public:
     QByteArray bytes(const PackageContents& contents);
     QString errorString() const { return error; }
 
+    // Packages written from now on end with a signature record by `key`,
+    // over every byte before it; null: unsigned. The key must outlive the writes.
+    void setSigningKey(const SigningKey* key) { signer = key; }
+
 private:
     struct Record
     {
@@ -70,9 +80,13 @@ private:
     bool writeAll(QIODevice& out, const PackageContents& contents, const std::vector<Record>& records);
     bool copyFile(QIODevice& out, const QString& path, qint64 length);
     QByteArray checkBlock(const PackageContents& contents, const std::vector<Record>& records) const;
+    bool put(QIODevice& out, const char* data, qint64 size);
+    bool put(QIODevice& out, const QByteArray& data) { return put(out, data.constData(), data.size()); }
     bool fail(const QString& message);
 
     QString error;
+    const SigningKey* signer = nullptr;
+    std::shared_ptr<Package::Sha256> signedBytes; // while a signed package is written
 };
 
 } // namespace Upgrade

@@ -2,7 +2,12 @@
 
 #include "packageinfo.h"
 #include "packagewriter.h"
+#include "recordwriter.h"
+#include "signingkey.h"
+#include "standin/storage/faultystorage.h"
 #include "upgrade/packagecheck.h"
+#include "upgrade/signaturerecord.h"
+#include "upgrade/trustedkeys.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -36,6 +41,24 @@ bool parse(QCommandLineParser& parser, const QStringList& arguments, int& exitCo
     return true;
 }
 
+// Tests rehearse failing storage under the package through this variable
+// ("OFFSET[:ERRNO]"); false (after printing) when it is malformed.
+bool armStorageFault(const QString& path, int& exitCode)
+{
+    const QString text = qEnvironmentVariable("UPGRADE_PACK_STORAGE_FAULT");
+    if (text.isEmpty())
+        return true;
+    Standin::FaultyStorage::Fault fault;
+    QString error;
+    if (!Standin::FaultyStorage::parse(text, fault, error)) {
+        exitCode = Commands::fail(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT: %1").arg(error),
+                                  Commands::ExitUsage);
+        return false;
+    }
+    Standin::FaultyStorage::arm(path, fault);
+    return true;
+}
+
 QString describe(const Upgrade::Package::VerifyResult& result, const QString& path)
 {
     using Upgrade::Package::VerifyResult;
@@ -58,9 +81,62 @@ QString describe(const Upgrade::Package::VerifyResult& result, const QString& pa
         return line;
     }
     case VerifyResult::Verified:
+    case VerifyResult::ReadError: // told apart by the caller
         break;
     }
     return QString();
+}
+
+// The line and exit code of a package whose digests hold but whose signature
+// no trusted key accepts.
+int signatureFailure(const Upgrade::Package::SignatureVerdict& verdict)
+{
+    using Upgrade::Package::SignatureVerdict;
+    switch (verdict.status) {
+    case SignatureVerdict::NoRecord:
+        return Commands::fail(QStringLiteral("verify: not signed"), Commands::ExitNotSigned);
+    case SignatureVerdict::UnknownKey:
+        return Commands::fail(QStringLiteral("verify: unknown key %1").arg(verdict.keyId),
+                              Commands::ExitUnknownKey);
+    case SignatureVerdict::MalformedRecord:
+        return Commands::fail(
+            QStringLiteral("verify: signature invalid: malformed record (%1)").arg(verdict.problem),
+            Commands::ExitSignatureInvalid);
+    case SignatureVerdict::SignedBytesDiffer:
+        return Commands::fail(
+            QStringLiteral("verify: signature invalid: signed bytes differ (key %1)").arg(verdict.keyId),
+            Commands::ExitSignatureInvalid);
+    case SignatureVerdict::InvalidSignature:
+    case SignatureVerdict::NotChecked:
+    case SignatureVerdict::Valid:
+        break;
+    }
+    return Commands::fail(QStringLiteral("verify: signature invalid (key %1)").arg(verdict.keyId),
+                          Commands::ExitSignatureInvalid);
+}
+
+bool readTrustedKeys(const QStringList& files, Upgrade::Package::TrustedKeys& keys, QString& error)
+{
+    for (const QString& file : files) {
+        const Upgrade::Package::PublicKey key = Upgrade::Package::PublicKey::fromFile(file, &error);
+        if (key.isNull()) {
+            error = QStringLiteral("cannot use trusted key '%1': %2").arg(file, error);
+            return false;
+        }
+        keys.add(key);
+    }
+    return true;
+}
+
+// The walk of a workstation: no pauses or page-cache drops, which protect a
+// device's memory and which a workstation needs neither of.
+Upgrade::Package::VerifyOptions workstationWalk(const Upgrade::Package::TrustedKeys* keys)
+{
+    Upgrade::Package::VerifyOptions options;
+    options.pauseAfterChunk = false;
+    options.dropPageCache = false;
+    options.trustedKeys = keys;
+    return options;
 }
 
 } // namespace
@@ -88,7 +164,9 @@ int Commands::create(const QStringList& arguments)
         "type", QStringLiteral("Type of the next image, once per image (default system)."), "type");
     const QCommandLineOption checkMd5(
         "check-md5", QStringLiteral("\"md5\" of the check block (default: first image's digest)."), "digest");
-    parser.addOptions({output, name, modelId, mainVersion, dataVersion, type, checkMd5});
+    const QCommandLineOption signKey(
+        "sign", QStringLiteral("Sign the package with this Ed25519 private key (PEM)."), "key");
+    parser.addOptions({output, name, modelId, mainVersion, dataVersion, type, checkMd5, signKey});
     parser.addPositionalArgument("images", QStringLiteral("Image files, in package order."), "image...");
     int exitCode = 0;
     if (!parse(parser, arguments, exitCode))
@@ -125,12 +203,21 @@ int Commands::create(const QStringList& arguments)
             image.type = types[i];
         contents.images.push_back(image);
     }
+    QString keyError;
+    const Upgrade::SigningKey key = parser.isSet(signKey)
+        ? Upgrade::SigningKey::fromFile(parser.value(signKey), &keyError)
+        : Upgrade::SigningKey();
+    if (!keyError.isEmpty())
+        return fail(QStringLiteral("create: %1").arg(keyError));
     Upgrade::PackageWriter writer;
+    writer.setSigningKey(key.isNull() ? nullptr : &key);
     if (!writer.write(contents, parser.value(output)))
         return fail(QStringLiteral("create: %1").arg(writer.errorString()));
     out() << "created " << parser.value(output) << ": " << files.size() << " images, "
-          << QFile(parser.value(output)).size() << " bytes\n"
-          << Qt::flush;
+          << QFile(parser.value(output)).size() << " bytes";
+    if (!key.isNull())
+        out() << ", signed by " << Upgrade::Package::keyIdText(key.publicKey().id());
+    out() << "\n" << Qt::flush;
     return 0;
 }
 
@@ -148,9 +235,12 @@ int Commands::info(const QStringList& arguments)
     if (parser.positionalArguments().size() != 1)
         return fail(QStringLiteral("info: exactly one package file is required"), ExitUsage);
 
+    if (!armStorageFault(parser.positionalArguments().front(), exitCode))
+        return exitCode;
     PackageInfo info;
     if (!info.read(parser.positionalArguments().front()))
-        return fail(QStringLiteral("info: %1").arg(info.errorString()));
+        return fail(QStringLiteral("info: %1").arg(info.errorString()),
+                    info.readFailed() ? ExitReadError : ExitFailure);
     if (parser.isSet(json))
         out() << QJsonDocument(info.toJson()).toJson(QJsonDocument::Indented);
     else
@@ -163,7 +253,14 @@ int Commands::verify(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Checks a package's structure and image digests as the device does, without its pauses."));
+        "Checks a package's structure and image digests as the device does, without its pauses.\n"
+        "With --trust, also its signature, as a device that trusts those keys does. Exit codes:\n"
+        "0 verified, 1 structure or digest, 2 usage, 3 read error, 4 not signed, 5 unknown key,\n"
+        "6 signature invalid."));
+    const QCommandLineOption trust(
+        "trust", QStringLiteral("Public key (PEM) whose signature the package may carry; repeatable."),
+        "key");
+    parser.addOption(trust);
     parser.addPositionalArgument("package", QStringLiteral("Package file."));
     int exitCode = 0;
     if (!parse(parser, arguments, exitCode))
@@ -171,15 +268,69 @@ int Commands::verify(const QStringList& arguments)
     if (parser.positionalArguments().size() != 1)
         return fail(QStringLiteral("verify: exactly one package file is required"), ExitUsage);
 
+    Upgrade::Package::TrustedKeys keys;
+    QString error;
+    if (!readTrustedKeys(parser.values(trust), keys, error))
+        return fail(QStringLiteral("verify: %1").arg(error), ExitUsage);
     const QString path = parser.positionalArguments().front();
-    Upgrade::Package::VerifyOptions options;
-    // The pauses and page-cache drops protect the device's memory; a
-    // workstation needs neither.
-    options.pauseAfterChunk = false;
-    options.dropPageCache = false;
-    const Upgrade::Package::VerifyResult result = Upgrade::Package::verify(path, options);
-    if (!result.ok())
+    if (!armStorageFault(path, exitCode))
+        return exitCode;
+    const Upgrade::Package::VerifyResult result
+        = Upgrade::Package::verify(path, workstationWalk(parser.isSet(trust) ? &keys : nullptr));
+    // Whatever the digests said: what could not be read is not verified.
+    if (result.readErrorAt >= 0)
+        return fail(
+            QStringLiteral("verify: read error at byte %1: %2").arg(result.readErrorAt).arg(result.readError),
+            ExitReadError);
+    if (result.outcome != Upgrade::Package::VerifyResult::Verified)
         return fail(QStringLiteral("verify: %1").arg(describe(result, path)));
-    out() << "verified " << path << ": " << result.imageCount << " images\n" << Qt::flush;
+    if (!result.signature.accepts())
+        return signatureFailure(result.signature);
+    out() << "verified " << path << ": " << result.imageCount << " images";
+    if (parser.isSet(trust))
+        out() << ", signed by " << result.signature.keyId << ": valid";
+    out() << "\n" << Qt::flush;
+    return 0;
+}
+
+int Commands::sign(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Signs a package that verifies, replacing an earlier signature record. The package is\n"
+        "rewritten through a temporary file, so an interrupted run leaves it as it was."));
+    const QCommandLineOption keyOption("key", QStringLiteral("Ed25519 private key (PEM)."), "key");
+    parser.addOption(keyOption);
+    parser.addPositionalArgument("package", QStringLiteral("Package file."));
+    int exitCode = 0;
+    if (!parse(parser, arguments, exitCode))
+        return exitCode;
+    if (parser.positionalArguments().size() != 1)
+        return fail(QStringLiteral("sign: exactly one package file is required"), ExitUsage);
+    if (!parser.isSet(keyOption))
+        return fail(QStringLiteral("sign: --key is required"), ExitUsage);
+
+    QString error;
+    const Upgrade::SigningKey key = Upgrade::SigningKey::fromFile(parser.value(keyOption), &error);
+    if (key.isNull())
+        return fail(QStringLiteral("sign: %1").arg(error));
+    // No key trusted: the walk computes the digest of the signed bytes and
+    // reports what follows them, which nothing judges here.
+    const Upgrade::Package::TrustedKeys none;
+    const QString path = parser.positionalArguments().front();
+    const Upgrade::Package::VerifyResult result = Upgrade::Package::verify(path, workstationWalk(&none));
+    if (result.outcome != Upgrade::Package::VerifyResult::Verified)
+        return fail(QStringLiteral("sign: %1").arg(describe(result, path)));
+    const Upgrade::Package::SignatureVerdict& old = result.signature;
+    const QByteArray record = key.record(old.digest);
+    if (record.isEmpty() || !replaceRecord(path, old.signedLength, old.digest, record, &error))
+        return fail(
+            QStringLiteral("sign: %1").arg(error.isEmpty() ? QStringLiteral("signing failed") : error));
+    out() << "signed " << path << " by " << Upgrade::Package::keyIdText(key.publicKey().id());
+    if (old.status != Upgrade::Package::SignatureVerdict::NoRecord)
+        out() << ", replacing "
+              << (old.keyId.isEmpty() ? QStringLiteral("what followed its last image")
+                                      : QStringLiteral("the record by %1").arg(old.keyId));
+    out() << "\n" << Qt::flush;
     return 0;
 }

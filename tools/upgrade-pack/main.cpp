@@ -5,7 +5,7 @@
 
 namespace {
 
-const char Usage[] = "usage: upgrade-pack <create|info|verify> [options] [--help]\n";
+const char Usage[] = "usage: upgrade-pack <create|info|verify|sign> [options] [--help]\n";
 
 } // namespace
 
@@ -26,6 +26,8 @@ int main(int argc, char* argv[])
         return Commands::info(arguments);
     if (command == QLatin1String("verify"))
         return Commands::verify(arguments);
+    if (command == QLatin1String("sign"))
+        return Commands::sign(arguments);
     if (command == QLatin1String("-h") || command == QLatin1String("--help")
         || command == QLatin1String("help")) {
         QTextStream(stdout) << Usage;

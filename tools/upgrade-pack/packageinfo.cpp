@@ -2,6 +2,7 @@
 
 #include "upgrade/checkpacket.h"
 #include "upgrade/packagecheck.h"
+#include "upgrade/signaturerecord.h"
 #include "json/decode.h"
 
 #include <QFile>
@@ -49,6 +50,8 @@ bool PackageInfo::read(const QString& filePath)
     }
     fileSize = file.size();
     magic = file.read(4);
+    if (failedRead(file))
+        return false;
     if (magic != "Vesk") {
         error = QStringLiteral("'%1' is not an upgrade package: magic %2").arg(path, quoted(magic));
         return false;
@@ -66,15 +69,26 @@ bool PackageInfo::read(const QString& filePath)
 
     checkLength = littleEndian32(file.read(4));
     const QByteArray decoded = QByteArray::fromBase64(readBounded(file, checkLength));
+    if (failedRead(file))
+        return false;
     checkText = QString::fromUtf8(untilNul(decoded));
     CheckPacket packet;
     decodeCheckJson(checkText, packet);
     checkMd5 = packet.md5;
-    readImages(file, packet.systemImages, imageTypes(checkText));
+    return readImages(file, packet.systemImages, imageTypes(checkText)) && readSignature(file);
+}
+
+// A read error is the storage's, not the package's: it ends the reading.
+bool PackageInfo::failedRead(const QFile& file)
+{
+    if (file.error() == QFileDevice::NoError)
+        return false;
+    readErrorAt = file.pos();
+    error = QStringLiteral("read error at byte %1: %2").arg(readErrorAt).arg(file.errorString());
     return true;
 }
 
-void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, const QStringList& types)
+bool PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, const QStringList& types)
 {
     using namespace Upgrade::Package;
     for (size_t i = 0; i < sizes.size(); ++i) {
@@ -85,6 +99,9 @@ void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, con
         image.magic = file.read(4);
         image.subHeaderLength = littleEndian32(file.read(4));
         const QByteArray subHeader = readBounded(file, image.subHeaderLength);
+        // Checked before the seek, which clears the file's error.
+        if (failedRead(file))
+            return false;
         image.subHeader = QString::fromLatin1(untilNul(subHeader));
         CheckPacket packet;
         decodeCheckJson(image.subHeader, packet);
@@ -95,6 +112,45 @@ void PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, con
         file.seek(qMin(end, fileSize));
         images.push_back(image);
     }
+    return true;
+}
+
+bool PackageInfo::readSignature(QFile& file)
+{
+    using Upgrade::Package::SignatureRecord;
+    recordOffset = file.pos();
+    recordBytes = Upgrade::Package::readBounded(file, SignatureRecord::MaxLength + 1);
+    if (failedRead(file))
+        return false;
+    if (const auto record = SignatureRecord::parse(recordBytes, &recordProblem)) {
+        recordKeyId = Upgrade::Package::keyIdText(record->keyId);
+        recordDigest = record->digest;
+    }
+    return true;
+}
+
+QString PackageInfo::signatureText() const
+{
+    if (recordBytes.isEmpty())
+        return QStringLiteral("none");
+    if (recordKeyId.isEmpty())
+        return QStringLiteral("malformed record at offset %1: %2").arg(recordOffset).arg(recordProblem);
+    return QStringLiteral("Ed25519, key id %1, offset %2, sha-256 %3")
+        .arg(recordKeyId)
+        .arg(recordOffset)
+        .arg(QString::fromLatin1(recordDigest.toHex()));
+}
+
+QJsonObject PackageInfo::signatureJson() const
+{
+    if (recordBytes.isEmpty())
+        return QJsonObject();
+    if (recordKeyId.isEmpty())
+        return QJsonObject{{"offset", recordOffset}, {"error", recordProblem}};
+    return QJsonObject{{"offset", recordOffset},
+                       {"algorithm", "Ed25519"},
+                       {"keyId", recordKeyId},
+                       {"sha256", QString::fromLatin1(recordDigest.toHex())}};
 }
 
 QString PackageInfo::toText() const
@@ -126,6 +182,7 @@ QString PackageInfo::toText() const
             stream << ", truncated by " << image.missing << " bytes";
         stream << "\n";
     }
+    stream << "signature:    " << signatureText() << "\n";
     return text;
 }
 
@@ -157,5 +214,6 @@ QJsonObject PackageInfo::toJson() const
         {"magic", QString::fromLatin1(magic)},
         {"header", headerObject},
         {"checkBlock", QJsonObject{{"length", qint64(checkLength)}, {"md5", checkMd5}, {"text", checkText}}},
-        {"images", imageArray}};
+        {"images", imageArray},
+        {"signature", recordBytes.isEmpty() ? QJsonValue() : QJsonValue(signatureJson())}};
 }

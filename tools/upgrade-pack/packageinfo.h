@@ -28,12 +28,18 @@ public:
 
     bool read(const QString& path);
     QString errorString() const { return error; }
+    // The storage failed under the package; errorString() says where.
+    bool readFailed() const { return readErrorAt >= 0; }
 
     QString toText() const;
     QJsonObject toJson() const;
 
 private:
-    void readImages(class QFile& file, const std::vector<quint32>& sizes, const QStringList& types);
+    bool readImages(class QFile& file, const std::vector<quint32>& sizes, const QStringList& types);
+    bool readSignature(class QFile& file);
+    bool failedRead(const class QFile& file);
+    QString signatureText() const;
+    QJsonObject signatureJson() const;
 
     QString path;
     qint64 fileSize = 0;
@@ -47,5 +53,12 @@ private:
     QString checkText;
     QString checkMd5;
     std::vector<Image> images;
+    // What follows the last image: nothing, a signature record, or neither.
+    qint64 recordOffset = 0;
+    QByteArray recordBytes;
+    QString recordKeyId;
+    QByteArray recordDigest;
+    QString recordProblem;
     QString error;
+    qint64 readErrorAt = -1;
 };

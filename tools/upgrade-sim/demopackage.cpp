@@ -38,7 +38,7 @@ QByteArray DemoPackage::imageData(int index, qint64 size)
     return data;
 }
 
-bool DemoPackage::create(qint64 imageBytes)
+bool DemoPackage::create(qint64 imageBytes, const Upgrade::SigningKey* signer)
 {
     folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/upgrade-sim-XXXXXX"));
     if (!folder->isValid()) {
@@ -62,6 +62,7 @@ bool DemoPackage::create(qint64 imageBytes)
     }
     file = folder->filePath(QStringLiteral("vesk-29974-%1.upg").arg(QString::fromLatin1(DataVersion)));
     Upgrade::PackageWriter writer;
+    writer.setSigningKey(signer);
     if (!writer.write(contents, file)) {
         error = QStringLiteral("cannot write the demo package: %1").arg(writer.errorString());
         return false;

@@ -5,6 +5,10 @@
 
 #include <memory>
 
+namespace Upgrade {
+class SigningKey;
+}
+
 namespace Sim {
 
 // The built-in demo: a package of three images with correct digests, made
@@ -15,8 +19,9 @@ class DemoPackage
 public:
     static const char* const DataVersion;
 
-    // Writes the package with `imageBytes` of image data in all.
-    bool create(qint64 imageBytes);
+    // Writes the package with `imageBytes` of image data in all, signed by
+    // `signer` when there is one.
+    bool create(qint64 imageBytes, const Upgrade::SigningKey* signer = nullptr);
     QString path() const { return file; }
     QString errorString() const { return error; }
 

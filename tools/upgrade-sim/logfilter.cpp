@@ -4,6 +4,8 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace Sim {
 
@@ -16,6 +18,8 @@ struct State
     QtMessageHandler previous = nullptr;
     bool installed = false;
     int warnings = 0;
+    std::vector<std::pair<QtMsgType, QString>> watchedKinds; // level and prefix
+    QString watchedLine;
 };
 
 State& state()
@@ -77,11 +81,32 @@ int LogFilter::warnings()
     return state().warnings;
 }
 
+void LogFilter::watch(QtMsgType type, const QString& prefix)
+{
+    state().watchedKinds.clear();
+    state().watchedLine.clear();
+    watchAlso(type, prefix);
+}
+
+void LogFilter::watchAlso(QtMsgType type, const QString& prefix)
+{
+    state().watchedKinds.emplace_back(type, prefix);
+}
+
+QString LogFilter::watched()
+{
+    return state().watchedLine;
+}
+
 void LogFilter::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     State& s = state();
     if (type == QtWarningMsg)
         ++s.warnings;
+    for (const auto& [watchedType, prefix] : s.watchedKinds) {
+        if (watchedType == type && message.startsWith(prefix))
+            s.watchedLine = message.trimmed();
+    }
     const QString line = formatLine(type, context, message);
     if (s.mode == Mode::Show && s.stream) {
         *s.stream << line << '\n';

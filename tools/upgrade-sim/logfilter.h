@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 class QTextStream;
@@ -18,6 +19,12 @@ public:
     static void install(Mode mode, QTextStream* stream = nullptr);
     static void uninstall();
     static int warnings();
+    // Remembers the last line of that level that starts with `prefix` from
+    // now on, for a verdict to quote the plug-in's own reason; watchAlso adds
+    // another kind of line to those watched.
+    static void watch(QtMsgType type, const QString& prefix = QString());
+    static void watchAlso(QtMsgType type, const QString& prefix);
+    static QString watched();
 
 private:
     static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message);

@@ -17,7 +17,8 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("upgrade-sim"));
     Sim::SimOptions options;
-    switch (options.parse(QCoreApplication::arguments(), QStringLiteral(UPGRADE_SIM_PLUGIN))) {
+    switch (options.parse(QCoreApplication::arguments(), QStringLiteral(UPGRADE_SIM_PLUGIN),
+                          QStringLiteral(UPGRADE_SIM_REHEARSAL_PLUGIN))) {
     case Sim::SimOptions::Parse::Help:
         QTextStream(stdout) << options.helpText;
         return Sim::ExitUpgraded;

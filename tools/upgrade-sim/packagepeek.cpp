@@ -1,5 +1,7 @@
 #include "packagepeek.h"
 
+#include "upgrade/signaturerecord.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -39,6 +41,7 @@ bool PackagePeek::read(const QString& path)
     magic = file.read(4);
     readHeader(readBlock(file));
     readCheckBlock(readBlock(file));
+    readSignature(file);
     return true;
 }
 
@@ -55,6 +58,20 @@ void PackagePeek::readCheckBlock(const QByteArray& base64)
     const QJsonObject check = QJsonDocument::fromJson(QByteArray::fromBase64(base64)).object();
     for (const QJsonValue& image : check.value(QStringLiteral("systemImages")).toArray())
         imageSizes.push_back(image.toObject().value(QStringLiteral("size")).toString().toLongLong());
+}
+
+// Only for the verify line: whether the signature counts is the plug-in's call.
+void PackagePeek::readSignature(QFile& file)
+{
+    using Upgrade::Package::SignatureRecord;
+    qint64 end = file.pos();
+    for (qint64 size : imageSizes)
+        end += size;
+    if (end >= fileSize || !file.seek(end))
+        return;
+    const auto record = SignatureRecord::parse(file.read(SignatureRecord::MaxLength + 1), nullptr);
+    if (record)
+        signerKeyId = Upgrade::Package::keyIdText(record->keyId);
 }
 
 QString PackagePeek::summary() const

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+class QFile;
+
 namespace Sim {
 
 // What the simulated device and the summary line need from a package: the
@@ -21,6 +23,7 @@ public:
     QString dataVersion;
     std::vector<qint64> imageSizes;
     qint64 fileSize = 0;
+    QString signerKeyId; // of the signature record after the last image; empty: none
 
     // "3 images, 24.0 MiB, Vesk model 29974, data version 1.2.0".
     QString summary() const;
@@ -28,6 +31,7 @@ public:
 private:
     void readHeader(const QByteArray& json);
     void readCheckBlock(const QByteArray& base64);
+    void readSignature(QFile& file);
 };
 
 } // namespace Sim

@@ -13,6 +13,9 @@ const char Description[]
       "Without a package it builds a demo package (three images, correct digests) in a\n"
       "temporary folder and removes it afterwards.\n"
       "\n"
+      "--signed and --trust run the rehearsal build of the plug-in with a trust folder of\n"
+      "the run's own, so the package verifies only with a signature by one of its keys.\n"
+      "\n"
       "The road: device announces itself, file information, verification, start,\n"
       "progress reports until the end box, version refresh.\n"
       "\n"
@@ -49,6 +52,14 @@ struct Definitions
     QCommandLineOption pace{"pace", "Pause between progress reports (default 40 on a terminal, else 0).",
                             "ms"};
     QCommandLineOption verbose{"verbose", "Print the plug-in's log lines on stderr."};
+    QCommandLineOption storageFault{"storage-fault",
+                                    "Reads of the package fail from this byte on, with errno EIO or the "
+                                    "one given (a number or a name such as ENXIO).",
+                                    "offset[:errno]"};
+    QCommandLineOption signedDemo{"signed",
+                                  "Sign the demo package with a throwaway key and run a plug-in that "
+                                  "trusts it."};
+    QCommandLineOption trust{"trust", "Run a plug-in that trusts this public key (PEM); repeatable.", "key"};
 };
 
 // A whole number within bounds, or an error line naming the option.
@@ -71,6 +82,18 @@ bool readNumber(const QCommandLineParser& parser, const QCommandLineOption& opti
     return true;
 }
 
+// A plug-in of another build would not take the run's trust folder, and a
+// given package is signed already.
+bool readTrust(const QCommandLineParser& parser, const Definitions& d, const QString& package, QString& error)
+{
+    if (parser.isSet(d.signedDemo) && !package.isEmpty())
+        error = QStringLiteral("--signed is for the demo package, not for '%1'").arg(package);
+    else if ((parser.isSet(d.signedDemo) || parser.isSet(d.trust)) && parser.isSet(d.plugin))
+        error = QStringLiteral("--signed and --trust run the rehearsal build of the plug-in; --plugin "
+                               "cannot choose another");
+    return error.isEmpty();
+}
+
 } // namespace
 
 qint64 SimOptions::parseSize(const QString& text)
@@ -91,7 +114,8 @@ qint64 SimOptions::parseSize(const QString& text)
     return value * unit;
 }
 
-SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString& defaultPlugin)
+SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString& defaultPlugin,
+                                    const QString& rehearsalPlugin)
 {
     const Definitions d;
     QCommandLineParser parser;
@@ -100,7 +124,7 @@ SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString&
     parser.addPositionalArgument("package", "Upgrade package to use (default: a demo package).", "[package]");
     parser.addOptions({d.plugin, d.deviceVersion, d.refuseStart, d.failAt, d.noNode, d.replySize,
                        d.progressStep, d.allowDowngrade, d.trace, d.transcript, d.repeat, d.demoSize, d.pace,
-                       d.verbose});
+                       d.verbose, d.storageFault, d.signedDemo, d.trust});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return Parse::Error;
@@ -115,7 +139,13 @@ SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString&
         return Parse::Error;
     }
     package = positional.value(0);
-    plugin = parser.isSet(d.plugin) ? parser.value(d.plugin) : defaultPlugin;
+    signedDemo = parser.isSet(d.signedDemo);
+    trustKeys = parser.values(d.trust);
+    if (!readTrust(parser, d, package, error))
+        return Parse::Error;
+    plugin = parser.isSet(d.plugin) ? parser.value(d.plugin)
+        : rehearsesTrust()          ? rehearsalPlugin
+                                    : defaultPlugin;
     if (parser.isSet(d.deviceVersion))
         deviceVersion = parser.value(d.deviceVersion);
     refuseStart = parser.isSet(d.refuseStart);
@@ -130,6 +160,11 @@ SimOptions::Parse SimOptions::parse(const QStringList& arguments, const QString&
         || !readNumber(parser, d.repeat, 1, 1000000, repeat, error)
         || !readNumber(parser, d.pace, 0, 10000, paceMs, error))
         return Parse::Error;
+    if (parser.isSet(d.storageFault)
+        && !Standin::FaultyStorage::parse(parser.value(d.storageFault), storageFault, error)) {
+        error = QStringLiteral("--storage-fault wants OFFSET[:ERRNO]: %1").arg(error);
+        return Parse::Error;
+    }
     if (parser.isSet(d.demoSize)) {
         demoSize = parseSize(parser.value(d.demoSize));
         if (demoSize < 0) {

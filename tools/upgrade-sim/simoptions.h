@@ -1,5 +1,7 @@
 #pragma once
 
+#include "standin/storage/faultystorage.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,13 +26,20 @@ struct SimOptions
     QString transcript;
     int repeat = 1;
     qint64 demoSize = 24 * 1024 * 1024; // bytes of image data in the demo package
+    bool signedDemo = false; // the demo signed with a throwaway key that the plug-in trusts
+    QStringList trustKeys; // public keys the plug-in trusts for this run
     int paceMs = -1; // pause between reports; -1: by terminal
+    Standin::FaultyStorage::Fault storageFault; // offset -1: the package reads well
     QString helpText;
     QString error; // one line, when parse() gives Error
 
     // Reads the arguments (program name first). The default plug-in is the
-    // one built with this program.
-    Parse parse(const QStringList& arguments, const QString& defaultPlugin);
+    // one built with this program; with --signed or --trust it is the
+    // rehearsal build, which takes its trust folder from the simulator.
+    Parse parse(const QStringList& arguments, const QString& defaultPlugin,
+                const QString& rehearsalPlugin = QString());
+
+    bool rehearsesTrust() const { return signedDemo || !trustKeys.isEmpty(); }
 
     // "24M", "512K", "1048576": a size in bytes; -1 when not a size.
     static qint64 parseSize(const QString& text);

@@ -32,6 +32,7 @@ Simulator::Simulator(const SimOptions& chosen, bool terminal)
 
 Simulator::~Simulator()
 {
+    Standin::FaultyStorage::disarm();
     host.setObserver(nullptr);
     loader.unload();
     LogFilter::uninstall();
@@ -56,8 +57,14 @@ int Simulator::run()
         LogFilter::install(LogFilter::Mode::Quiet);
     if (!traffic.open(options.trace ? &out : nullptr, options.transcript))
         return fail(ExitUsage, traffic.errorString());
+    if (options.rehearsesTrust() && !trust.create(options.trustKeys, options.signedDemo))
+        return fail(ExitUsage, trust.errorString());
     if (!loadPlugin() || !preparePackage())
         return ExitUsage;
+    // Armed after the simulator's own look at the package: from here on only
+    // the plug-in reads it.
+    if (options.storageFault.offset >= 0 && !Standin::FaultyStorage::arm(packagePath, options.storageFault))
+        return fail(ExitUsage, QStringLiteral("cannot arm the storage fault on %1").arg(packagePath));
     attachSides();
     const RoadOutcome outcome = playAll();
     if (outcome.code != ExitUpgraded)
@@ -74,7 +81,7 @@ int Simulator::run()
 bool Simulator::preparePackage()
 {
     if (options.package.isEmpty()) {
-        if (!demo.create(options.demoSize)) {
+        if (!demo.create(options.demoSize, trust.signingKey())) {
             fail(ExitUsage, demo.errorString());
             return false;
         }

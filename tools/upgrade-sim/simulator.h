@@ -4,6 +4,7 @@
 #include "exitcodes.h"
 #include "packagepeek.h"
 #include "progressview.h"
+#include "rehearsaltrust.h"
 #include "simoptions.h"
 #include "trafficlog.h"
 
@@ -52,6 +53,7 @@ private:
     Standin::PluginLoader loader{host};
     Standin::DeviceStandin device{host};
     Standin::UiStandin ui{host};
+    RehearsalTrust trust;
     DemoPackage demo;
     PackagePeek package;
     QString packagePath;

@@ -1,6 +1,7 @@
 #include "upgraderoad.h"
 
 #include "devicetransfer.h"
+#include "logfilter.h"
 #include "packagepeek.h"
 #include "progressview.h"
 #include "simoptions.h"
@@ -61,7 +62,7 @@ RoadOutcome UpgradeRoad::play(const QString& packagePath, const PackagePeek& pac
     announceDevice();
     if (auto rejected = queryFileInfo(package))
         return *rejected;
-    if (auto rejected = verify())
+    if (auto rejected = verify(package))
         return *rejected;
     if (auto refused = start())
         return *refused;
@@ -102,7 +103,10 @@ void UpgradeRoad::announceDevice()
 
 std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package)
 {
+    // A header the plug-in could not read is refused with a warning saying why.
+    LogFilter::watch(QtWarningMsg);
     const std::optional<QByteArray> reply = ui.queryFileInfo(path);
+    const QString unreadHeader = LogFilter::watched();
     if (!reply || reply->size() != 2) {
         say("file info", QStringLiteral("no answer"));
         return RoadOutcome{ExitRejected,
@@ -114,6 +118,11 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
     say("file info",
         QStringLiteral("device type matches: %1, downgrade: %2")
             .arg(yesNo(matched), matched ? yesNo(downgrade) : QStringLiteral("-")));
+    if (!matched && !unreadHeader.isEmpty())
+        return RoadOutcome{ExitRejected,
+                           QStringLiteral("package rejected: not made for this device type (the plug-in "
+                                          "logged: %1)")
+                               .arg(unreadHeader)};
     if (!matched)
         return RoadOutcome{ExitRejected,
                            QStringLiteral("package rejected: not made for this device type "
@@ -127,16 +136,27 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
     return std::nullopt;
 }
 
-std::optional<RoadOutcome> UpgradeRoad::verify()
+std::optional<RoadOutcome> UpgradeRoad::verify(const PackagePeek& package)
 {
+    // The refusals whose reason only the plug-in's log tells.
+    LogFilter::watch(QtDebugMsg, QStringLiteral("Error reading file:"));
+    LogFilter::watchAlso(QtWarningMsg, QStringLiteral("signature check fail:"));
     ui.verify(path);
+    const QString loggedReason = LogFilter::watched();
     if (ui.verifyResults.empty()) {
         say("verify", QStringLiteral("no result"));
         return RoadOutcome{ExitRejected,
                            QStringLiteral("package rejected: the plug-in gave no verification result")};
     }
     const bool verified = ui.verifyResults.back() != 0;
-    say("verify", verified ? QStringLiteral("verified") : QStringLiteral("not verified"));
+    const QString signer = package.signerKeyId.isEmpty()
+        ? QString()
+        : QStringLiteral(" (signed by %1)").arg(package.signerKeyId);
+    say("verify", (verified ? QStringLiteral("verified") : QStringLiteral("not verified")) + signer);
+    if (!verified && !loggedReason.isEmpty())
+        return RoadOutcome{
+            ExitRejected,
+            QStringLiteral("package rejected: verification failed (the plug-in logged: %1)").arg(loggedReason)};
     if (!verified)
         return RoadOutcome{ExitRejected,
                            QStringLiteral("package rejected: verification failed "

@@ -40,7 +40,7 @@ private:
     void resetSides();
     void announceDevice();
     std::optional<RoadOutcome> queryFileInfo(const PackagePeek& package);
-    std::optional<RoadOutcome> verify();
+    std::optional<RoadOutcome> verify(const PackagePeek& package);
     std::optional<RoadOutcome> start();
     RoadOutcome transfer(const PackagePeek& package);
     RoadOutcome finish(int versionRequestsBefore);

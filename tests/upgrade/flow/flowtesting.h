@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <string>
@@ -18,62 +17,15 @@
 
 namespace flow_testing {
 
-// Signatures as the log context carries them.
-constexpr const char* SetUpgradeFileSignature
-    = "krt::IMessage* Upgrade::UpgradeViewModel::setUpgradeFile(const krt::IMessage*)";
-constexpr const char* GetUpgradeFileInfoSignature
-    = "krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage*)";
-constexpr const char* GetDeviceInfoSignature
-    = "krt::IMessage* Upgrade::UpgradeViewModel::getDeviceInfo(const krt::IMessage*)";
-constexpr const char* IsDownGradeSignature
-    = "bool Upgrade::UpgradeViewModel::isDownGrade(const std::string&)";
-constexpr const char* IsUnallowedDownGradeSignature
-    = "bool Upgrade::UpgradeViewModel::isUnallowedDownGrade(const std::string&, const std::string&) const";
+// A message-box record as the user interface must receive it; every field
+// not named here is zero but visiable (1), tipTime (2000), deviceStatus (1).
+QByteArray boxBytes(int32_t funcCode, int32_t boxType, int32_t subRate, int32_t totalRate,
+                    const QByteArray& text, int32_t currentStatus);
 
-// Message-box records as the user interface must receive them, written byte
-// by byte at their offsets rather than through the record's declaration.
-QByteArray updatingBox(int32_t subRate, int32_t totalRate, const QByteArray& text = "Updating...");
-QByteArray succeededBox(int32_t subRate, const QByteArray& text = "Device updated successfully.");
-QByteArray failedBox(const QByteArray& text = "Device update failed.");
-QByteArray hideBox();
-
-// Checks one log line with the context the view model's lines carry: level,
-// message, function signature, file and category.
-::testing::AssertionResult isViewModelLine(const testing_support::LogLine& line, QtMsgType type,
-                                           const QString& message, const char* function);
-// Checks there is exactly one line from the view model and that it is this one.
-::testing::AssertionResult onlyViewModelLine(const testing_support::LogCapture& log, QtMsgType type,
-                                             const QString& message, const char* function);
-
-// Traffic lines several steps of the flow share.
-inline const std::string ReportLine = "send 0xfc080003 devicestandin>upgradeviewmodel 40/9";
-inline const std::string BoxLine = "send 0xfc02001e upgradeviewmodel>uistandin 812/9";
-inline const std::string NodeQueryLine = "command 0xfc050007 upgradeviewmodel>devicestandin 8";
-inline const std::string VersionQueryLine = "command 0xfc050015 upgradeviewmodel>devicestandin 8";
-// A file-information query for this path and its two-byte reply.
-std::vector<std::string> fileInfoLines(const QByteArray& path);
-// The reply's bytes: the package fits the device (magic "Vesk", model 29974);
-// the package is a downgrade.
-QByteArray fileInfoReply(bool matched, bool downGrade);
-
-QByteArray headerJson(const QByteArray& name, int modelId, const QByteArray& mainVersion,
-                      const QByteArray& dataVersion);
-// A package that holds a header only (an empty check block, no images).
-QByteArray headerPackage(const QByteArray& magic, const QByteArray& header);
-// A complete package: header, check block listing the images, and each image
-// with its sub-header holding the right MD5 digest.
-QByteArray fullPackage(const QByteArray& header, const std::vector<QByteArray>& images);
-
-// Package files in a temporary folder, removed with the object.
-class PackageFolder
-{
-public:
-    QByteArray write(const QByteArray& name, const QByteArray& bytes);
-    QByteArray missing(const QByteArray& name) const;
-
-private:
-    QTemporaryDir dir;
-};
+// Exactly one line says this, and it carries the view model's context: level,
+// the member that wrote it, source file and the default category.
+::testing::AssertionResult loggedOnce(const testing_support::LogCapture& log, QtMsgType type,
+                                      const QString& message, const char* member);
 
 // The plug-in's component as the stand-in host created it. The accessor is
 // inline, so it reads the member of the plug-in's object directly.
@@ -86,13 +38,26 @@ inline const std::string& nodeVersionOf(const Standin::PluginLoader& loader)
 class FlowFixture : public testing_support::HostFixture
 {
 protected:
+    static QByteArray updating(int32_t sub, int32_t total, const QByteArray& text = "Updating...")
+    {
+        return boxBytes(1, 5, sub, total, text, 1);
+    }
+    static QByteArray succeeded(int32_t sub, const QByteArray& text = "Device updated successfully.")
+    {
+        return boxBytes(1, 1, sub, -1, text, 2);
+    }
+    static QByteArray failed(const QByteArray& text = "Device update failed.")
+    {
+        return boxBytes(1, 4, 0, -1, text, 2);
+    }
+    static QByteArray hidden() { return boxBytes(-1, 0, 0, -1, {}, 2); }
+
     // Puts the device side's script back to its defaults with this firmware
     // version and runs the refresh, then forgets the traffic it made and the
     // boxes and results received.
     void refreshNodeVersion(const std::string& version);
     std::vector<std::string> lines() const { return testing_support::trafficLines(host.traffic()); }
-    // The records on 0xfc02001e, byte for byte both as sent and as the user
-    // interface received them.
+    // The records the user interface received on 0xfc02001e, byte for byte.
     ::testing::AssertionResult boxesAre(const std::vector<QByteArray>& expected) const;
 };
 

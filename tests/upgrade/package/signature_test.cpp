@@ -1,0 +1,166 @@
+// Signed packages: upgradeCheck on a device whose trust folder holds keys,
+// over the faults the signature must catch.
+
+#include "packagefixture.h"
+#include "signingkey.h"
+#include "testing/logcapture.h"
+#include "testing/namedcase.h"
+#include "testing/testtrust.h"
+#include "upgrade/signaturerecord.h"
+#include "upgrade/upgradeviewmodel.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using testing_support::LogCapture;
+using testing_support::LogLine;
+using Upgrade::PackageContents;
+using Upgrade::SigningKey;
+
+namespace {
+
+enum KeyFile { PublicA, PublicB, TruncatedA, Dangling };
+enum Signer { ByA, ByB, Unsigned };
+
+const SigningKey& signingKey(Signer signer)
+{
+    static const SigningKey keys[] = {SigningKey::generate(), SigningKey::generate()};
+    return keys[signer];
+}
+
+QString idOf(Signer signer)
+{
+    return Upgrade::Package::keyIdText(signingKey(signer).publicKey().id());
+}
+
+// Overwrites bytes of the record, which ends the package.
+PackageFixture::Damage inRecord(int offset, const QByteArray& bytes)
+{
+    return [=](QByteArray package) {
+        return package.replace(package.size() - Upgrade::Package::SignatureRecord::Length + offset,
+                               bytes.size(), bytes);
+    };
+}
+
+struct SignatureCase : testing_support::NamedCase
+{
+    std::vector<KeyFile> trusted;
+    Signer signer;
+    PackageFixture::Change after = {}; // made after signing; the record stays as it was
+    PackageFixture::Damage damage = {}; // to the signed bytes
+    bool verified = false;
+    QString failure = {}; // the reason the log line gives; <A>, <B>: the keys' ids
+    int skippedKeys = 0;
+};
+
+using F = PackageFixture;
+// clang-format off
+const SignatureCase cases[] = {
+    {{"SignedByTrustedKey"}, {PublicA}, ByA, {}, {}, true},
+    {{"SignedByAnotherKey"}, {PublicA}, ByB, {}, {}, false, R"(unknown key id "<B>")"},
+    {{"ImageByteChangedDigestsKept"}, {PublicA}, ByA, [](PackageContents& c) { c.images[1].data[5] = 'x'; }, {},
+     false, R"(signed bytes differ, key id "<A>")"},
+    {{"HeaderChanged"}, {PublicA}, ByA, [](PackageContents& c) { c.header.replace("1.2.3", "9.9.9"); }, {},
+     false, R"(signed bytes differ, key id "<A>")"},
+    {{"CheckBlockChanged"}, {PublicA}, ByA, [](PackageContents& c) { c.checkMd5 = QString(32, '0'); }, {},
+     false, R"(signed bytes differ, key id "<A>")"},
+    {{"RecordChanged"}, {PublicA}, ByA, {}, inRecord(30, "\x55"), false, R"(invalid signature, key id "<A>")"},
+    {{"RecordTruncated"}, {PublicA}, ByA, {}, F::truncated(1), false,
+     R"(malformed record "truncated to 115 of 116 bytes")"},
+    {{"HostileRecordLength"}, {PublicA}, ByA, {}, inRecord(4, "\xff\xff\xff\xff"), false,
+     R"(malformed record "length field 4294967295 out of bounds")"},
+    {{"BytesAfterRecord"}, {PublicA}, ByA, {}, [](QByteArray b) { return b + "x"; }, false,
+     R"(malformed record "bytes after the record")"},
+    {{"NoRecordWhileKeysTrusted"}, {PublicA}, Unsigned, {}, {}, false, "no record"},
+    {{"RecordIgnoredWithoutKeys"}, {}, ByA, {}, {}, true},
+    {{"SecondOfTwoTrustedKeysSigns"}, {PublicA, PublicB}, ByB, {}, {}, true},
+    {{"MalformedKeyFileNeverTrusted"}, {TruncatedA, PublicB}, ByA, {}, {}, false, R"(unknown key id "<A>")", 1},
+    {{"UnreadableKeyFileSkipped"}, {Dangling, PublicA}, ByA, {}, {}, true, {}, 1},
+    {{"NoReadableKeyChecksDigestsAlone"}, {TruncatedA}, Unsigned, {}, {}, true, {}, 1},
+};
+// clang-format on
+
+class SignatureTest : public testing::TestWithParam<SignatureCase>
+{
+protected:
+    void TearDown() override { testing_support::setTrustFolder(QString()); }
+
+    QString writePackage(const SignatureCase& c)
+    {
+        Upgrade::PackageWriter writer;
+        PackageContents contents = PackageFixture::package({3000, 2000});
+        const int unsignedSize = fixture.bytes(contents).size();
+        writer.setSigningKey(c.signer == Unsigned ? nullptr : &signingKey(c.signer));
+        const QByteArray record = writer.bytes(contents).mid(unsignedSize);
+        if (c.after)
+            c.after(contents);
+        const QByteArray package = fixture.bytes(contents) + record;
+        return fixture.writeBytes(c.damage ? c.damage(package) : package);
+    }
+
+    void fillTrustFolder(const std::vector<KeyFile>& files)
+    {
+        for (KeyFile file : files) {
+            const QString path = fixture.path(QStringLiteral("trust/%1.pem").arg(file));
+            const QByteArray pem = signingKey(file == PublicB ? ByB : ByA).publicKey().pem();
+            QFile out(path);
+            if (file == Dangling)
+                ASSERT_TRUE(QFile::link(fixture.path("nowhere"), path));
+            else
+                ASSERT_TRUE(out.open(QIODevice::WriteOnly)
+                            && out.write(file == TruncatedA ? pem.left(50) : pem));
+        }
+    }
+
+    // Verifies with the trust folder given, and returns the lines logged.
+    std::vector<LogLine> check(const QString& package, const QString& folder, bool verified)
+    {
+        testing_support::setTrustFolder(folder);
+        LogCapture log;
+        Upgrade::UpgradeViewModel model;
+        log.clear();
+        EXPECT_EQ(model.upgradeCheck(package), verified);
+        return log.lines();
+    }
+
+    PackageFixture fixture;
+};
+
+TEST_P(SignatureTest, VerdictAndLogLines)
+{
+    const SignatureCase& c = GetParam();
+    ASSERT_TRUE(QDir().mkpath(fixture.path("trust")));
+    fillTrustFolder(c.trusted);
+    const QString package = writePackage(c);
+    // Every package here has its digests right: without keys, it verifies.
+    const std::vector<LogLine> without = check(package, QString(), true);
+    std::vector<LogLine> with = check(package, fixture.path("trust"), c.verified);
+
+    // The walk logs what it logs without keys; skipped key files come
+    // first, the signature's one line last.
+    for (const LogLine& line : with) {
+        EXPECT_TRUE(line.file.endsWith(QLatin1String("upgradeviewmodel.cpp"))) << line.file.toStdString();
+        EXPECT_EQ(line.function,
+                  QLatin1String("bool Upgrade::UpgradeViewModel::upgradeCheck(const QString&)"));
+    }
+    for (int i = 0; i < c.skippedKeys; ++i)
+        EXPECT_TRUE(with.at(size_t(i)).message.startsWith("trusted key skipped:"))
+            << with[size_t(i)].message.toStdString();
+    with.erase(with.begin(), with.begin() + c.skippedKeys);
+    if (!c.failure.isEmpty()) {
+        QString failure = "signature check fail: " + c.failure;
+        EXPECT_EQ(with.back().message, failure.replace("<A>", idOf(ByA)).replace("<B>", idOf(ByB)));
+        EXPECT_EQ(with.back().type, QtWarningMsg);
+        with.pop_back();
+    }
+    ASSERT_EQ(with.size(), without.size());
+    for (size_t i = 0; i < with.size(); ++i)
+        EXPECT_EQ(with[i].message, without[i].message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SignatureTest, testing::ValuesIn(cases),
+                         testing_support::caseName<SignatureCase>);
+
+} // namespace

@@ -1,0 +1,72 @@
+#include "upgrade/signaturecheck.h"
+
+#include "upgrade/packageformat.h"
+#include "upgrade/signaturerecord.h"
+#include "upgrade/trustedkeys.h"
+#include "upgrade/upgradeids.h"
+
+#include <QIODevice>
+
+#include <cstring>
+
+namespace Upgrade {
+namespace Package {
+
+SignatureCheck::SignatureCheck(const TrustedKeys* trusted)
+    : keys(trusted)
+    , sha(trusted ? std::make_unique<Sha256>() : nullptr)
+{
+}
+
+SignatureCheck::~SignatureCheck() = default;
+
+void SignatureCheck::addHead(const CheckBlock& block)
+{
+    if (!sha)
+        return;
+    // The walk only compares the magic, which is PackageMagic when it goes on.
+    add(PackageMagic, static_cast<qint64>(std::strlen(PackageMagic)));
+    for (const QByteArray* part : {&block.headerLength, &block.header, &block.checkLength, &block.raw})
+        add(*part);
+}
+
+void SignatureCheck::addImageHead(const QByteArray& lengthField, const QByteArray& subHeader)
+{
+    if (!sha)
+        return;
+    add(PackageMagic, static_cast<qint64>(std::strlen(PackageMagic)));
+    add(lengthField);
+    add(subHeader);
+}
+
+SignatureVerdict SignatureCheck::finish(QIODevice& device)
+{
+    SignatureVerdict verdict;
+    if (!sha)
+        return verdict;
+    verdict.signedLength = device.pos();
+    verdict.digest = sha->result();
+    // One byte past the bound tells a record at the bound from a longer tail.
+    const QByteArray tail = readBounded(device, SignatureRecord::MaxLength + 1);
+    const std::optional<SignatureRecord> record = SignatureRecord::parse(tail, &verdict.problem);
+    const PublicKey* key = record ? keys->find(record->keyId) : nullptr;
+    if (record)
+        verdict.keyId = keyIdText(record->keyId);
+    if (tail.isEmpty())
+        verdict.status = SignatureVerdict::NoRecord;
+    else if (!record)
+        verdict.status = SignatureVerdict::MalformedRecord;
+    else if (!key)
+        verdict.status = SignatureVerdict::UnknownKey;
+    // The record's own fields first: a forged digest is an invalid signature.
+    else if (!key->verify(record->signedPart(), record->signature))
+        verdict.status = SignatureVerdict::InvalidSignature;
+    else if (record->digest != verdict.digest)
+        verdict.status = SignatureVerdict::SignedBytesDiffer;
+    else
+        verdict.status = SignatureVerdict::Valid;
+    return verdict;
+}
+
+} // namespace Package
+} // namespace Upgrade
