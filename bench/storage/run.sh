@@ -103,6 +103,10 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+# A run killed outright (SIGKILL skips cleanup) leaves its mounts behind.
+for dir in "$mount_dir" "$fuse_dir"; do
+  if grep -qs " $dir " /proc/mounts; then umount -l "$dir"; fi
+done
 mkdir -p "$fuse_dir" "$mount_dir" "$local_dir"
 
 # The throttled device: a paced FUSE file, a loop device over it, ext4 on
