@@ -257,7 +257,7 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     // Decided before the first read: where hints take over, the kernel's own
     // read-ahead must not start on the header, or it runs on from there past
     // the hints into pages the drops evict.
-    ReadAhead readAhead(file, options.readAhead, walkChunkSize(options));
+    ReadAhead readAhead(file, options.readAhead);
     const QByteArray magic = file.read(4);
     const bool magicFailed = file.error() != QFileDevice::NoError;
     if (failedBeforeImages(file.errorString(), magicFailed ? file.pos() : -1, log, result))

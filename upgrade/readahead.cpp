@@ -32,24 +32,19 @@ qint64 pieceEnd(qint64 at, qint64 piece)
 
 } // namespace
 
-ReadAhead::ReadAhead(QFile& file, Mode mode, qint64 chunkSize)
+ReadAhead::ReadAhead(QFile& file, Mode mode)
     : fd(mode == Mode::Off ? -1 : file.handle())
     , pieceSize(UnknownQueuePiece)
 {
     if (fd < 0)
         return;
-    const DeviceQueue queue = deviceQueue(fd);
-    // Where the kernel reads a chunk ahead by itself, hints would only cost
-    // time.
-    if (mode == Mode::WhereUseful && queue.readAheadWindow >= chunkSize) {
-        fd = -1;
-        return;
-    }
-    if (queue.largestRequest > 0)
-        pieceSize = qBound(SmallestPiece, queue.largestRequest, LargestPiece);
-    // The hints take over from the kernel's own read-ahead: started by a read
-    // they do not cover (an image's first chunk), it can run on past them
-    // into pages the next drop evicts.
+    const qint64 request = largestRequest(fd);
+    if (request > 0)
+        pieceSize = qBound(SmallestPiece, request, LargestPiece);
+    // The hints take over from the kernel's own read-ahead, also where its
+    // window spans a chunk: started by a read the hints do not cover (the
+    // header, an image's first chunk), it runs on past them into pages the
+    // next drop evicts, which storage then serves twice.
     posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
 }
 
@@ -73,34 +68,25 @@ void ReadAhead::request(qint64 offset, qint64 length)
     hintedEnd = qMax(hintedEnd, end);
 }
 
-DeviceQueue deviceQueue(int fd)
+qint64 largestRequest(int fd)
 {
-    DeviceQueue queue;
     struct stat st
     {
     };
     if (fstat(fd, &st) != 0)
-        return queue;
+        return -1;
     const QString device = QStringLiteral("%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
-    const auto bytes = [](const QString& path) {
-        QFile file(path);
+    // A whole disk or a partition (the queue is its disk's); a file system
+    // without a block device (FUSE, NFS) has none.
+    for (const QString& path : {QStringLiteral("/sys/dev/block/%1/queue/max_sectors_kb"),
+                                QStringLiteral("/sys/dev/block/%1/../queue/max_sectors_kb")}) {
+        QFile file(path.arg(device));
         bool ok = false;
         const qint64 kib = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong(&ok) : 0;
-        return ok ? kib * 1024 : -1;
-    };
-    // A whole disk, a partition (the queue is its disk's), or a file system
-    // without a block device (FUSE, NFS) that still has a read-ahead window
-    // but no request size.
-    for (const QString& folder :
-         {QStringLiteral("/sys/dev/block/%1/queue/"), QStringLiteral("/sys/dev/block/%1/../queue/"),
-          QStringLiteral("/sys/class/bdi/%1/")}) {
-        queue.readAheadWindow = bytes(folder.arg(device) + QLatin1String("read_ahead_kb"));
-        if (queue.readAheadWindow >= 0) {
-            queue.largestRequest = bytes(folder.arg(device) + QLatin1String("max_sectors_kb"));
-            break;
-        }
+        if (ok)
+            return kib * 1024;
     }
-    return queue;
+    return -1;
 }
 
 } // namespace Package

@@ -13,9 +13,9 @@ namespace Package {
 class ReadAhead
 {
 public:
-    enum class Mode { Off, WhereUseful, Always };
+    enum class Mode { Off, On };
 
-    ReadAhead(QFile& file, Mode mode, qint64 chunkSize);
+    ReadAhead(QFile& file, Mode mode);
 
     // Queues the first piece of the chunk after the one about to be read,
     // behind that chunk's own pieces: when the read returns, storage is
@@ -38,14 +38,9 @@ private:
     qint64 hintedEnd = 0; // the walk reads forward, so one end marks all that was hinted
 };
 
-// What sysfs tells of the queue of the device that holds the open file, in
-// bytes; -1 for what it does not tell.
-struct DeviceQueue
-{
-    qint64 readAheadWindow = -1; // the kernel's own read-ahead
-    qint64 largestRequest = -1; // max_sectors_kb
-};
-DeviceQueue deviceQueue(int fd);
+// The largest request (max_sectors_kb) of the queue of the device that holds
+// the open file, in bytes; -1 where sysfs does not tell.
+qint64 largestRequest(int fd);
 
 } // namespace Package
 } // namespace Upgrade

@@ -6,7 +6,7 @@
 #
 #   bench/storage/run.sh [--repeat N] [--rates "200 100 40"] [--no-local]
 #                        [--request-cost US] [--read-ahead-kb N] [--max-sectors-kb N]
-#                        [--always-hint] [--backing-dir DIR] [--work-dir DIR] [--data-mib N]
+#                        [--backing-dir DIR] [--work-dir DIR] [--data-mib N]
 #                        [--wait-load LOAD [--wait-max SECONDS]]
 set -euo pipefail
 
@@ -21,7 +21,6 @@ wait_max=1800
 request_cost=100
 read_ahead_kb=128
 max_sectors_kb=512
-always_hint=
 while (($#)); do
   case "$1" in
     --repeat) repeat=$2; shift 2 ;;
@@ -35,7 +34,6 @@ while (($#)); do
     --request-cost) request_cost=$2; shift 2 ;;
     --read-ahead-kb) read_ahead_kb=$2; shift 2 ;;
     --max-sectors-kb) max_sectors_kb=$2; shift 2 ;;
-    --always-hint) always_hint=--always-hint; shift ;;
     -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
@@ -159,7 +157,7 @@ echo "load before the run: $(uptime)" >&2
 header=--header
 if ((local_run)); then
   quiet
-  step "$bench" run "$local_dir/pkg.bin" --repeat "$repeat" --label "fast local storage" $header $always_hint
+  step "$bench" run "$local_dir/pkg.bin" --repeat "$repeat" --label "fast local storage" $header
   header=
 fi
 # Each bandwidth on both models: bandwidth alone, and a fixed cost per request
@@ -174,7 +172,7 @@ for rate in $rates; do
     [[ $cost != 0 ]] && label="$label + $cost µs/request"
     quiet
     step "$bench" run "$mount_dir/pkg.bin" --repeat "$repeat" --label "$label" --stats "$fuse_dir/stats" \
-      $header $always_hint
+      $header
     header=
   done
 done

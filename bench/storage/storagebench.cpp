@@ -4,13 +4,10 @@
 //
 //   storagebench make-package PATH [--data-mib N]
 //   storagebench run PACKAGE [--repeat N] [--label TEXT] [--stats FILE] [--header]
-//                    [--always-hint]
 //
 // `run` needs root: every variant starts from a cold page cache, and the
 // walk itself drops the cache as the device does. It prints one markdown
 // table row of medians on stdout and each measurement on stderr.
-// --always-hint makes the read-ahead loop hint even where the kernel's own
-// read-ahead window spans a chunk, to check that leaving them out is right.
 
 #include "packagewriter.h"
 #include "upgrade/packagecheck.h"
@@ -280,7 +277,6 @@ int run(const QStringList& args)
     QString label = path;
     QString statsPath;
     bool header = false;
-    Hints hints = Hints::WhereUseful;
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--repeat") && i + 1 < args.size())
             repeat = args[++i].toInt();
@@ -290,8 +286,6 @@ int run(const QStringList& args)
             statsPath = args[++i];
         else if (args[i] == QLatin1String("--header"))
             header = true;
-        else if (args[i] == QLatin1String("--always-hint"))
-            hints = Hints::Always;
         else
             return 2;
     }
@@ -325,7 +319,7 @@ int run(const QStringList& args)
     int chunks = 0;
     std::vector<Variant> variants = {
         {"plain loop", [&] { return walk(path, Hints::Off, chunks); }, {}, true},
-        {"read-ahead loop", [&] { return walk(path, hints, chunks); }, {}, true},
+        {"read-ahead loop", [&] { return walk(path, Hints::On, chunks); }, {}, true},
         {"storage floor", [&] { return storageFloor(path); }, {}, false},
         {"hash + pause floor", [&] { return hashTime(ring, span.length) + chunks * pauseTime(); }, {}, false},
     };
@@ -397,7 +391,6 @@ int main(int argc, char* argv[])
     if (status == 2)
         std::fprintf(stderr,
                      "usage: storagebench make-package PATH [--data-mib N]\n"
-                     "       storagebench run PACKAGE [--repeat N] [--label TEXT] [--stats FILE] [--header]\n"
-                     "                        [--always-hint]\n");
+                     "       storagebench run PACKAGE [--repeat N] [--label TEXT] [--stats FILE] [--header]\n");
     return status;
 }
