@@ -12,6 +12,9 @@
 #include <cstring>
 #include <ctime>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace Upgrade {
 namespace Package {
 
@@ -58,17 +61,44 @@ void dropPageCache(const WalkLog& log)
         log.warning() << "Error executing sync command\n";
 }
 
+// Drops the page cache but the page that holds both the end of the chunk just
+// read and the start of the next, which storage would otherwise serve twice.
+// The drop passes over pages mapped into a process, so that page is mapped
+// and locked for the moment of the drop; it stays cached after the unmap.
+// mlock rather than a touch: a file cut short meanwhile fails the call
+// instead of raising SIGBUS, and the drop then simply takes the page.
+void dropPageCacheAfterRead(QFile& file, const WalkLog& log)
+{
+    static const qint64 page = sysconf(_SC_PAGESIZE);
+    const qint64 at = file.pos();
+    uchar* kept = at % page != 0 ? file.map(at - at % page, page) : nullptr;
+    if (kept) {
+        // No read-around: the page itself is cached already.
+        madvise(kept, static_cast<size_t>(page), MADV_RANDOM);
+        mlock(kept, static_cast<size_t>(page));
+    }
+    dropPageCache(log);
+    if (kept)
+        file.unmap(kept);
+}
+
+int walkChunkSize(const VerifyOptions& options)
+{
+    return qBound(1, options.chunkSize, ChunkSize);
+}
+
 // What one verification carries from image to image: the file, the one
 // buffer, the read-ahead with its device looked up once, and the log.
 struct Walk
 {
-    Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog, SignatureCheck& check)
+    Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog, SignatureCheck& check,
+         ReadAhead& hints)
         : file(packageFile)
         , options(walkOptions)
         , log(walkLog)
         , signature(check)
-        , buffer(qBound(1, walkOptions.chunkSize, ChunkSize), '\0')
-        , readAhead(packageFile, walkOptions.readAhead, buffer.size())
+        , buffer(walkChunkSize(walkOptions), '\0')
+        , readAhead(hints)
     {
     }
 
@@ -77,7 +107,7 @@ struct Walk
     const WalkLog& log;
     SignatureCheck& signature;
     QByteArray buffer;
-    ReadAhead readAhead;
+    ReadAhead& readAhead;
 };
 
 // Records the file's read error, if it reported one, in the result.
@@ -143,7 +173,7 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
         // order shows nowhere but in what storage has to read twice.
         if (dropFollows) {
             if (walk.options.dropPageCache)
-                dropPageCache(walk.log);
+                dropPageCacheAfterRead(file, walk.log);
             sinceDrop = 0;
         }
         // One chunk ahead, and the bridge piece beyond it, at most: the page
@@ -224,6 +254,10 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return result;
+    // Decided before the first read: where hints take over, the kernel's own
+    // read-ahead must not start on the header, or it runs on from there past
+    // the hints into pages the drops evict.
+    ReadAhead readAhead(file, options.readAhead);
     const QByteArray magic = file.read(4);
     const bool magicFailed = file.error() != QFileDevice::NoError;
     if (failedBeforeImages(file.errorString(), magicFailed ? file.pos() : -1, log, result))
@@ -252,7 +286,7 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
         return withSignature(result, file, signature, log);
 
     // The buffer is reserved here, once for all images.
-    Walk walk(file, options, log, signature);
+    Walk walk(file, options, log, signature, readAhead);
     for (size_t i = 0; i < imageSizes.size() && result.ok(); ++i) {
         result.image = static_cast<int>(i);
         result.outcome = verifyImage(walk, imageSizes[i], packet, result);

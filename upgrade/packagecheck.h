@@ -30,11 +30,9 @@ struct VerifyOptions
     // Kernel read-ahead hints for the next chunk, so that storage reads it
     // while this one is hashed and the walk pauses. Reads, log lines and
     // pauses stay the same; only their overlap with the storage changes.
-    // WhereUseful leaves them out where the kernel's own read-ahead window for
-    // the file's device already spans a chunk (fast disks), since there they
-    // only add system calls; Always is for tests.
+    // Off is the plain loop the storage bench compares against.
     using ReadAhead = Package::ReadAhead::Mode;
-    ReadAhead readAhead = ReadAhead::WhereUseful;
+    ReadAhead readAhead = ReadAhead::On;
     // The device streams 5 MiB chunks; the fuzzer uses tiny ones so that small
     // inputs reach the chunk cadence.
     int chunkSize = ChunkSize;

@@ -13,9 +13,9 @@ namespace Package {
 class ReadAhead
 {
 public:
-    enum class Mode { Off, WhereUseful, Always };
+    enum class Mode { Off, On };
 
-    ReadAhead(QFile& file, Mode mode, qint64 chunkSize);
+    ReadAhead(QFile& file, Mode mode);
 
     // Queues the first piece of the chunk after the one about to be read,
     // behind that chunk's own pieces: when the read returns, storage is
@@ -27,17 +27,20 @@ public:
     // the piece its bridge already asked for.
     void request(qint64 offset, qint64 length);
 
-    // No larger than the smallest read-ahead window of the cards we meet.
-    static constexpr qint64 Piece = 128 * 1024;
+    // Bytes of one hint: the largest request the device's queue takes, so
+    // that a card pays its per-command cost as seldom as the kernel's own
+    // reads do.
+    qint64 piece() const { return pieceSize; }
 
 private:
     int fd; // -1: no hints
+    qint64 pieceSize;
     qint64 hintedEnd = 0; // the walk reads forward, so one end marks all that was hinted
 };
 
-// The kernel's own read-ahead window, in bytes, for the device that holds the
-// open file; -1 where sysfs does not tell.
-qint64 kernelReadAheadWindow(int fd);
+// The largest request (max_sectors_kb) of the queue of the device that holds
+// the open file, in bytes; -1 where sysfs does not tell.
+qint64 largestRequest(int fd);
 
 } // namespace Package
 } // namespace Upgrade

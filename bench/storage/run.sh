@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Slow-storage bench: verifies a 1 GiB single-image package on a throttled
-# ext4 device at several bandwidths and on fast local storage, and prints one
-# table row per storage. Needs root; see README.md beside this script.
+# ext4 device at several bandwidths, each with bandwidth alone and with a
+# fixed cost per request, and on fast local storage, and prints one table row
+# per storage. Needs root; see README.md beside this script.
 #
 #   bench/storage/run.sh [--repeat N] [--rates "200 100 40"] [--no-local]
+#                        [--request-cost US] [--read-ahead-kb N] [--max-sectors-kb N]
 #                        [--backing-dir DIR] [--work-dir DIR] [--data-mib N]
 #                        [--wait-load LOAD [--wait-max SECONDS]]
 set -euo pipefail
@@ -16,6 +18,9 @@ work_dir=/var/tmp/upgrade-storagebench
 data_mib=1024
 wait_load=
 wait_max=1800
+request_cost=100
+read_ahead_kb=128
+max_sectors_kb=512
 while (($#)); do
   case "$1" in
     --repeat) repeat=$2; shift 2 ;;
@@ -26,7 +31,10 @@ while (($#)); do
     --data-mib) data_mib=$2; shift 2 ;;
     --wait-load) wait_load=$2; shift 2 ;;
     --wait-max) wait_max=$2; shift 2 ;;
-    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
+    --request-cost) request_cost=$2; shift 2 ;;
+    --read-ahead-kb) read_ahead_kb=$2; shift 2 ;;
+    --max-sectors-kb) max_sectors_kb=$2; shift 2 ;;
+    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -93,6 +101,10 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+# A run killed outright (SIGKILL skips cleanup) leaves its mounts behind.
+for dir in "$mount_dir" "$fuse_dir"; do
+  if grep -qs " $dir " /proc/mounts; then umount -l "$dir"; fi
+done
 mkdir -p "$fuse_dir" "$mount_dir" "$local_dir"
 
 # The throttled device: a paced FUSE file, a loop device over it, ext4 on
@@ -114,6 +126,13 @@ done
 # real storage does not slow down when the CPU is busy.
 renice -n -10 -p "$fuse_pid" >/dev/null
 loop_dev=$(losetup --find --show --direct-io=on "$fuse_dir/disk.img")
+# The queue of an eMMC or SD host: one scheduler merging what it can, a small
+# read-ahead window, requests of at most 512 KiB.
+queue=/sys/block/$(basename "$loop_dev")/queue
+echo mq-deadline >"$queue/scheduler"
+echo "$read_ahead_kb" >"$queue/read_ahead_kb"
+echo "$max_sectors_kb" >"$queue/max_sectors_kb"
+echo "throttled device $loop_dev: read_ahead_kb $(<"$queue/read_ahead_kb"), max_sectors_kb $(<"$queue/max_sectors_kb"), scheduler $(<"$queue/scheduler")" >&2
 mkfs.ext4 -F -q -E lazy_itable_init=0,lazy_journal_init=0 "$loop_dev"
 mount -o noatime "$loop_dev" "$mount_dir"
 
@@ -141,11 +160,22 @@ if ((local_run)); then
   step "$bench" run "$local_dir/pkg.bin" --repeat "$repeat" --label "fast local storage" $header
   header=
 fi
+# Each bandwidth on both models: bandwidth alone, and a fixed cost per request
+# before its bytes, served one request at a time as a card does.
+costs=0
+[[ $request_cost != 0 ]] && costs="0 $request_cost"
 for rate in $rates; do
-  echo "$rate" >"$fuse_dir/rate"
-  quiet
-  step "$bench" run "$mount_dir/pkg.bin" --repeat "$repeat" --label "$rate MB/s" --stats "$fuse_dir/stats" $header
-  header=
+  for cost in $costs; do
+    echo "$rate" >"$fuse_dir/rate"
+    echo "$cost" >"$fuse_dir/cost"
+    label="$rate MB/s"
+    [[ $cost != 0 ]] && label="$label + $cost µs/request"
+    quiet
+    step "$bench" run "$mount_dir/pkg.bin" --repeat "$repeat" --label "$label" --stats "$fuse_dir/stats" \
+      $header
+    header=
+  done
 done
 echo 0 >"$fuse_dir/rate"
+echo 0 >"$fuse_dir/cost"
 echo "load after the run: $(uptime)" >&2

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <fcntl.h>
@@ -30,12 +31,14 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Upgrade::Package::ChunkSize;
+using Hints = Upgrade::Package::VerifyOptions::ReadAhead;
 
 constexpr qint64 MiB = 1024 * 1024;
 // The hash floor cycles through this much of the image, far more than any
@@ -68,6 +71,27 @@ void coldCache()
     }
 }
 
+// Page-cache drops on the whole machine so far. A drop by another process
+// (a test suite running the real walk, say) evicts what the walk fetched
+// ahead, which storage then reads twice.
+long long pageCacheDrops()
+{
+    QFile file(QStringLiteral("/proc/vmstat"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith("drop_pagecache "))
+            return line.mid(15).toLongLong();
+    return -1;
+}
+
+// The walk's own drops over one image of `chunks` chunks: after the 11th,
+// then every 10th.
+int walkDrops(int chunks)
+{
+    return chunks >= 11 ? (chunks - 11) / 10 + 1 : 0;
+}
+
 // Where the package sits on a throttlefs device: bytes the device served.
 class DeviceStats
 {
@@ -83,13 +107,15 @@ public:
             writeText(QFile::encodeName(statsPath).constData(), "0");
     }
 
-    double mebibytesRead() const
+    // Bytes and requests served since the last reset; -1 where not known.
+    std::pair<qint64, qint64> served() const
     {
         QFile file(statsPath);
         if (statsPath.isEmpty() || !file.open(QIODevice::ReadOnly))
-            return -1;
+            return {-1, -1};
         const QList<QByteArray> words = file.readAll().simplified().split(' ');
-        return words.size() >= 2 ? words[1].toDouble() / double(MiB) : -1;
+        return words.size() >= 4 ? std::make_pair(words[1].toLongLong(), words[3].toLongLong())
+                                 : std::make_pair(qint64(-1), qint64(-1));
     }
 
 private:
@@ -126,13 +152,12 @@ bool firstImage(const QString& path, ImageSpan& span)
 }
 
 // The device's walk: pauses, page-cache drops, and hints or none.
-double walk(const QString& path, bool readAhead, int& chunks)
+double walk(const QString& path, Hints readAhead, int& chunks)
 {
     Upgrade::Package::VerifyOptions options;
     options.pauseAfterChunk = true;
     options.dropPageCache = true;
-    options.readAhead = readAhead ? Upgrade::Package::VerifyOptions::ReadAhead::WhereUseful
-                                  : Upgrade::Package::VerifyOptions::ReadAhead::Off;
+    options.readAhead = readAhead;
     const Clock::time_point start = Clock::now();
     const Upgrade::Package::VerifyResult result = Upgrade::Package::verify(path, options);
     const double seconds = secondsSince(start);
@@ -287,14 +312,16 @@ int run(const QStringList& args)
         const char* name;
         std::function<double()> measure;
         std::vector<double> seconds;
-        double mebibytes = -1;
+        bool walks;
+        std::pair<qint64, qint64> served{-1, -1};
+        qint64 mostServed = -1; // over the rounds no other process disturbed
     };
     int chunks = 0;
     std::vector<Variant> variants = {
-        {"plain loop", [&] { return walk(path, false, chunks); }, {}},
-        {"read-ahead loop", [&] { return walk(path, true, chunks); }, {}},
-        {"storage floor", [&] { return storageFloor(path); }, {}},
-        {"hash + pause floor", [&] { return hashTime(ring, span.length) + chunks * pauseTime(); }, {}},
+        {"plain loop", [&] { return walk(path, Hints::Off, chunks); }, {}, true},
+        {"read-ahead loop", [&] { return walk(path, Hints::On, chunks); }, {}, true},
+        {"storage floor", [&] { return storageFloor(path); }, {}, false},
+        {"hash + pause floor", [&] { return hashTime(ring, span.length) + chunks * pauseTime(); }, {}, false},
     };
     // The hash floor counts the walk's chunks, so a walk comes first.
     for (int r = 0; r < repeat; ++r) {
@@ -304,13 +331,21 @@ int run(const QStringList& args)
             Variant& variant = variants[v < 3 ? (v + size_t(r)) % 3 : v];
             coldCache();
             stats.reset();
+            const long long dropsBefore = pageCacheDrops();
             const double seconds = variant.measure();
+            const long long foreignDrops
+                = pageCacheDrops() - dropsBefore - (variant.walks ? walkDrops(chunks) : 0);
             variant.seconds.push_back(seconds);
-            variant.mebibytes = stats.mebibytesRead();
+            variant.served = stats.served();
+            if (foreignDrops == 0)
+                variant.mostServed = std::max(variant.mostServed, variant.served.first);
             std::fprintf(stderr, "%s round %d: %-18s %7.2f s", qPrintable(label), r + 1, variant.name,
                          seconds);
-            if (variant.mebibytes >= 0)
-                std::fprintf(stderr, "  (device read %.0f MiB)", variant.mebibytes);
+            if (variant.served.first >= 0)
+                std::fprintf(stderr, "  (device read %.2f MiB in %lld requests)",
+                             double(variant.served.first) / double(MiB), variant.served.second);
+            if (foreignDrops > 0)
+                std::fprintf(stderr, "  (%lld page-cache drops by other processes)", foreignDrops);
             std::fprintf(stderr, "\n");
         }
     }
@@ -320,13 +355,23 @@ int run(const QStringList& args)
     const double storage = median(variants[2].seconds);
     const double hashPause = median(variants[3].seconds);
     const double bound = std::max(storage, hashPause);
-    if (header) {
-        std::printf("| storage | plain loop | read-ahead loop | storage floor | hash + pause floor "
-                    "| read-ahead / max(floors) | read-ahead / plain |\n");
-        std::printf("|---|---|---|---|---|---|---|\n");
+    // What the device served the read-ahead loop beyond the package's pages,
+    // in the undisturbed round that read most.
+    char extra[32] = "–";
+    if (variants[1].served.first >= 0 && variants[1].mostServed < 0)
+        std::snprintf(extra, sizeof extra, "every round disturbed");
+    if (variants[1].mostServed >= 0) {
+        const qint64 pages = (QFileInfo(path).size() + 4095) / 4096 * 4096;
+        std::snprintf(extra, sizeof extra, "%+lld KiB", (long long)(variants[1].mostServed - pages) / 1024);
     }
-    std::printf("| %s | %.2f s | %.2f s | %.2f s | %.2f s | %.3f | %.3f |\n", qPrintable(label), plain,
-                hinted, storage, hashPause, hinted / bound, hinted / plain);
+    if (header) {
+        std::printf(
+            "| storage | plain loop | read-ahead loop | storage floor | hash + pause floor "
+            "| read-ahead / max(floors) | read-ahead / plain | read-ahead reads beyond the package |\n");
+        std::printf("|---|---|---|---|---|---|---|---|\n");
+    }
+    std::printf("| %s | %.2f s | %.2f s | %.2f s | %.2f s | %.3f | %.3f | %s |\n", qPrintable(label), plain,
+                hinted, storage, hashPause, hinted / bound, hinted / plain, extra);
     std::fflush(stdout);
     return 0;
 }
@@ -344,9 +389,8 @@ int main(int argc, char* argv[])
     else if (command == QLatin1String("run"))
         status = run(args);
     if (status == 2)
-        std::fprintf(
-            stderr,
-            "usage: storagebench make-package PATH [--data-mib N]\n"
-            "       storagebench run PACKAGE [--repeat N] [--label TEXT] [--stats FILE] [--header]\n");
+        std::fprintf(stderr,
+                     "usage: storagebench make-package PATH [--data-mib N]\n"
+                     "       storagebench run PACKAGE [--repeat N] [--label TEXT] [--stats FILE] [--header]\n");
     return status;
 }

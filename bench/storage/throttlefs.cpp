@@ -2,10 +2,12 @@
 // paced to a set bandwidth. A loop device over disk.img with ext4 on it
 // stands for the device's eMMC or SD card in the storage bench.
 //
-//   throttlefs --backing=FILE --rate=MBPS [-f] MOUNTPOINT
+//   throttlefs --backing=FILE --rate=MBPS [--cost=US] [-f] MOUNTPOINT
 //
 // /rate holds the bandwidth in MB/s (10^6 bytes); writing a number to it
-// changes the pace without remounting; 0 means unpaced. /stats holds the
+// changes the pace without remounting; 0 means unpaced. /cost holds the
+// fixed time in microseconds each request costs before its bytes flow, as a
+// card's command does (0, the default, is bandwidth only). /stats holds the
 // bytes and requests read from disk.img since the last write to /stats.
 // Writes to disk.img are never paced: they only prepare the bench.
 
@@ -14,6 +16,7 @@
 #include <fuse3/fuse.h>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,12 +30,14 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace {
 
 constexpr const char* DiskPath = "/disk.img";
 constexpr const char* RatePath = "/rate";
 constexpr const char* StatsPath = "/stats";
+constexpr const char* CostPath = "/cost";
 // O_DIRECT wants offsets, lengths and buffers aligned to the logical block.
 constexpr size_t DirectAlign = 4096;
 
@@ -40,11 +45,13 @@ struct Options
 {
     const char* backing = nullptr;
     const char* rate = nullptr;
+    const char* cost = nullptr;
 };
 
 const fuse_opt optionSpecs[] = {
     {"--backing=%s", offsetof(Options, backing), 0},
     {"--rate=%s", offsetof(Options, rate), 0},
+    {"--cost=%s", offsetof(Options, cost), 0},
     FUSE_OPT_END,
 };
 
@@ -65,19 +72,23 @@ void sleepUntilNs(int64_t deadline)
 // channel time; a channel left idle earns no credit, so a reader that stops
 // to compute loses that time for good, as on a real card. Only the
 // reservation is serialised: the backing read itself runs during the wait.
+// With a cost per request the channel also serves one request at a time and
+// spends that cost before each one's bytes, so fewer, larger requests move
+// the same bytes sooner.
 class Pacer
 {
 public:
-    void setRate(double megabytesPerSecond)
+    void set(double megabytesPerSecond, double costMicroseconds)
     {
         std::lock_guard<std::mutex> lock(mutex);
         rate = megabytesPerSecond;
+        cost = costMicroseconds;
     }
 
-    double currentRate()
+    std::pair<double, double> current()
     {
         std::lock_guard<std::mutex> lock(mutex);
-        return rate;
+        return {rate, cost};
     }
 
     // Returns the time at which a read of `bytes` may complete.
@@ -85,16 +96,18 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex);
         const int64_t now = monotonicNs();
-        if (rate <= 0)
+        if (rate <= 0 && cost <= 0)
             return now;
         const int64_t start = std::max(now, busyUntil);
-        busyUntil = start + int64_t(double(bytes) * 1000.0 / rate);
+        const double transfer = rate > 0 ? double(bytes) * 1000.0 / rate : 0;
+        busyUntil = start + int64_t(cost * 1000.0 + transfer);
         return busyUntil;
     }
 
 private:
     std::mutex mutex;
     double rate = 0;
+    double cost = 0;
     int64_t busyUntil = 0;
 };
 
@@ -144,11 +157,17 @@ ssize_t readBacking(char* out, size_t size, off_t offset)
     return result;
 }
 
-std::string rateText()
+std::string numberText(double value)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%g\n", state.pacer.currentRate());
+    std::snprintf(text, sizeof text, "%g\n", value);
     return text;
+}
+
+bool isControl(const char* path)
+{
+    return std::strcmp(path, RatePath) == 0 || std::strcmp(path, CostPath) == 0
+        || std::strcmp(path, StatsPath) == 0;
 }
 
 std::string statsText()
@@ -172,7 +191,7 @@ int fsGetattr(const char* path, struct stat* st, fuse_file_info*)
         st->st_mode = S_IFREG | 0600;
         st->st_nlink = 1;
         st->st_size = state.size;
-    } else if (std::strcmp(path, RatePath) == 0 || std::strcmp(path, StatsPath) == 0) {
+    } else if (isControl(path)) {
         st->st_mode = S_IFREG | 0600;
         st->st_nlink = 1;
         st->st_size = 64;
@@ -187,15 +206,14 @@ int fsReaddir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_
 {
     if (std::strcmp(path, "/") != 0)
         return -ENOENT;
-    for (const char* name : {".", "..", DiskPath + 1, RatePath + 1, StatsPath + 1})
+    for (const char* name : {".", "..", DiskPath + 1, RatePath + 1, CostPath + 1, StatsPath + 1})
         fill(buffer, name, nullptr, 0, fuse_fill_dir_flags(0));
     return 0;
 }
 
 int fsOpen(const char* path, fuse_file_info* fi)
 {
-    if (std::strcmp(path, DiskPath) != 0 && std::strcmp(path, RatePath) != 0
-        && std::strcmp(path, StatsPath) != 0)
+    if (std::strcmp(path, DiskPath) != 0 && !isControl(path))
         return -ENOENT;
     // No page cache for our files: every read of the loop device has to
     // reach the pacing, and the control files must show current values.
@@ -216,7 +234,9 @@ int readText(const std::string& text, char* out, size_t size, off_t offset)
 int fsRead(const char* path, char* out, size_t size, off_t offset, fuse_file_info*)
 {
     if (std::strcmp(path, RatePath) == 0)
-        return readText(rateText(), out, size, offset);
+        return readText(numberText(state.pacer.current().first), out, size, offset);
+    if (std::strcmp(path, CostPath) == 0)
+        return readText(numberText(state.pacer.current().second), out, size, offset);
     if (std::strcmp(path, StatsPath) == 0)
         return readText(statsText(), out, size, offset);
     if (offset >= state.size)
@@ -234,13 +254,15 @@ int fsRead(const char* path, char* out, size_t size, off_t offset, fuse_file_inf
 
 int fsWrite(const char* path, const char* data, size_t size, off_t offset, fuse_file_info*)
 {
-    if (std::strcmp(path, RatePath) == 0) {
+    const bool isRate = std::strcmp(path, RatePath) == 0;
+    if (isRate || std::strcmp(path, CostPath) == 0) {
         const std::string text(data, size);
         char* end = nullptr;
-        const double rate = std::strtod(text.c_str(), &end);
-        if (end == text.c_str() || rate < 0)
+        const double value = std::strtod(text.c_str(), &end);
+        if (end == text.c_str() || value < 0)
             return -EINVAL;
-        state.pacer.setRate(rate);
+        const auto [rate, cost] = state.pacer.current();
+        state.pacer.set(isRate ? value : rate, isRate ? cost : value);
         return int(size);
     }
     if (std::strcmp(path, StatsPath) == 0) {
@@ -287,7 +309,8 @@ int main(int argc, char* argv[])
     if (fuse_opt_parse(&args, &options, optionSpecs, nullptr) != 0)
         return 1;
     if (!options.backing) {
-        std::fprintf(stderr, "usage: %s --backing=FILE [--rate=MBPS] [fuse options] MOUNTPOINT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s --backing=FILE [--rate=MBPS] [--cost=US] [fuse options] MOUNTPOINT\n",
+                     argv[0]);
         return 2;
     }
     state.bufferedFd = open(options.backing, O_RDWR);
@@ -304,8 +327,12 @@ int main(int argc, char* argv[])
     };
     fstat(state.bufferedFd, &st);
     state.size = st.st_size;
-    if (options.rate)
-        state.pacer.setRate(std::strtod(options.rate, nullptr));
+    state.pacer.set(options.rate ? std::strtod(options.rate, nullptr) : 0,
+                    options.cost ? std::strtod(options.cost, nullptr) : 0);
+    // Sleeps end when the channel is free again, not up to 50 us later: with
+    // costs of 100 us per request the default timer slack would be a cost
+    // of its own. Threads inherit the slack.
+    prctl(PR_SET_TIMERSLACK, 1UL);
 
     fuse_operations operations{};
     operations.getattr = fsGetattr;
