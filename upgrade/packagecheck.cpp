@@ -82,11 +82,6 @@ void dropPageCacheAfterRead(QFile& file, const WalkLog& log)
         file.unmap(kept);
 }
 
-int walkChunkSize(const VerifyOptions& options)
-{
-    return qBound(1, options.chunkSize, ChunkSize);
-}
-
 // What one verification carries from image to image: the file, the one
 // buffer, the read-ahead with its device looked up once, and the log.
 struct Walk
@@ -97,7 +92,7 @@ struct Walk
         , options(walkOptions)
         , log(walkLog)
         , signature(check)
-        , buffer(walkChunkSize(walkOptions), '\0')
+        , buffer(qBound(1, walkOptions.chunkSize, ChunkSize), '\0')
         , readAhead(hints)
     {
     }
@@ -141,6 +136,7 @@ struct ImageDigest
     QString computed;
     qint64 remaining;
     int chunks;
+    int drops;
 };
 
 // Streams `length` bytes of image data through the walk's buffer into an
@@ -155,6 +151,7 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
     const qint64 chunkSize = buffer.size();
     qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
     int chunks = 0;
+    int drops = 0;
     int sinceDrop = 0;
     while (chunkLength > 0) {
         const bool dropFollows = sinceDrop > 9;
@@ -172,8 +169,10 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
         // for it to evict. No log line or read sits between the two, so the
         // order shows nowhere but in what storage has to read twice.
         if (dropFollows) {
-            if (walk.options.dropPageCache)
+            if (walk.options.dropPageCache) {
                 dropPageCacheAfterRead(file, walk.log);
+                ++drops;
+            }
             sinceDrop = 0;
         }
         // One chunk ahead, and the bridge piece beyond it, at most: the page
@@ -192,7 +191,7 @@ ImageDigest hashImageData(Walk& walk, uint32_t length)
         ++sinceDrop;
         ++chunks;
     }
-    return {QString::fromLatin1(md5.result().toHex()), remaining, chunks};
+    return {QString::fromLatin1(md5.result().toHex()), remaining, chunks, drops};
 }
 
 // Checks the image record of `size` bytes at the file position: its magic and
@@ -216,6 +215,7 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     const uint32_t dataLength = size - 8u - subHeaderLength;
     const ImageDigest digest = hashImageData(walk, dataLength);
     result.chunks += digest.chunks;
+    result.drops += digest.drops;
     if (noteReadError(file, result) && log.on())
         log.debug() << "Error reading file: " << file.errorString();
 

@@ -56,6 +56,7 @@ struct VerifyResult
     QString computed; // digest of the data read
     qint64 remaining = 0; // data bytes the file did not supply
     int chunks = 0; // chunks read over all images
+    int drops = 0; // page-cache drops the walk ran
     // The first read error the file reported: where it stopped, and why. A
     // ReadError outcome comes from one before any image; in an image record
     // the outcome stays what the walk decided.

@@ -85,13 +85,6 @@ long long pageCacheDrops()
     return -1;
 }
 
-// The walk's own drops over one image of `chunks` chunks: after the 11th,
-// then every 10th.
-int walkDrops(int chunks)
-{
-    return chunks >= 11 ? (chunks - 11) / 10 + 1 : 0;
-}
-
 // Where the package sits on a throttlefs device: bytes the device served.
 class DeviceStats
 {
@@ -134,12 +127,7 @@ bool firstImage(const QString& path, ImageSpan& span)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.read(4) != "Vesk")
         return false;
-    const qint64 headerLength = Upgrade::Package::littleEndian32(file.read(4));
-    file.seek(8 + headerLength);
-    const qint64 checkLength = Upgrade::Package::littleEndian32(file.read(4));
-    const QByteArray checkBlock = file.read(checkLength);
-    CheckPacket packet;
-    Upgrade::Package::decodeCheckJson(QString::fromUtf8(QByteArray::fromBase64(checkBlock)), packet);
+    const CheckPacket packet = Upgrade::Package::readCheckBlock(file).packet;
     if (packet.systemImages.empty())
         return false;
     const qint64 record = file.pos();
@@ -152,20 +140,19 @@ bool firstImage(const QString& path, ImageSpan& span)
 }
 
 // The device's walk: pauses, page-cache drops, and hints or none.
-double walk(const QString& path, Hints readAhead, int& chunks)
+double walk(const QString& path, Hints readAhead, Upgrade::Package::VerifyResult& result)
 {
     Upgrade::Package::VerifyOptions options;
     options.pauseAfterChunk = true;
     options.dropPageCache = true;
     options.readAhead = readAhead;
     const Clock::time_point start = Clock::now();
-    const Upgrade::Package::VerifyResult result = Upgrade::Package::verify(path, options);
+    result = Upgrade::Package::verify(path, options);
     const double seconds = secondsSince(start);
     if (!result.ok()) {
         std::fprintf(stderr, "%s: verification failed (outcome %d)\n", qPrintable(path), int(result.outcome));
         std::exit(1);
     }
-    chunks = result.chunks;
     return seconds;
 }
 
@@ -316,12 +303,13 @@ int run(const QStringList& args)
         std::pair<qint64, qint64> served{-1, -1};
         qint64 mostServed = -1; // over the rounds no other process disturbed
     };
-    int chunks = 0;
+    Upgrade::Package::VerifyResult lastWalk;
     std::vector<Variant> variants = {
-        {"plain loop", [&] { return walk(path, Hints::Off, chunks); }, {}, true},
-        {"read-ahead loop", [&] { return walk(path, Hints::On, chunks); }, {}, true},
+        {"plain loop", [&] { return walk(path, Hints::Off, lastWalk); }, {}, true},
+        {"read-ahead loop", [&] { return walk(path, Hints::On, lastWalk); }, {}, true},
         {"storage floor", [&] { return storageFloor(path); }, {}, false},
-        {"hash + pause floor", [&] { return hashTime(ring, span.length) + chunks * pauseTime(); }, {}, false},
+        {"hash + pause floor", [&] { return hashTime(ring, span.length) + lastWalk.chunks * pauseTime(); }, {},
+         false},
     };
     // The hash floor counts the walk's chunks, so a walk comes first.
     for (int r = 0; r < repeat; ++r) {
@@ -334,7 +322,7 @@ int run(const QStringList& args)
             const long long dropsBefore = pageCacheDrops();
             const double seconds = variant.measure();
             const long long foreignDrops
-                = pageCacheDrops() - dropsBefore - (variant.walks ? walkDrops(chunks) : 0);
+                = pageCacheDrops() - dropsBefore - (variant.walks ? lastWalk.drops : 0);
             variant.seconds.push_back(seconds);
             variant.served = stats.served();
             if (foreignDrops == 0)

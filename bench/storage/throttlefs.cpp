@@ -78,10 +78,15 @@ void sleepUntilNs(int64_t deadline)
 class Pacer
 {
 public:
-    void set(double megabytesPerSecond, double costMicroseconds)
+    void setRate(double megabytesPerSecond)
     {
         std::lock_guard<std::mutex> lock(mutex);
         rate = megabytesPerSecond;
+    }
+
+    void setCost(double costMicroseconds)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
         cost = costMicroseconds;
     }
 
@@ -261,8 +266,10 @@ int fsWrite(const char* path, const char* data, size_t size, off_t offset, fuse_
         const double value = std::strtod(text.c_str(), &end);
         if (end == text.c_str() || value < 0)
             return -EINVAL;
-        const auto [rate, cost] = state.pacer.current();
-        state.pacer.set(isRate ? value : rate, isRate ? cost : value);
+        if (isRate)
+            state.pacer.setRate(value);
+        else
+            state.pacer.setCost(value);
         return int(size);
     }
     if (std::strcmp(path, StatsPath) == 0) {
@@ -327,8 +334,10 @@ int main(int argc, char* argv[])
     };
     fstat(state.bufferedFd, &st);
     state.size = st.st_size;
-    state.pacer.set(options.rate ? std::strtod(options.rate, nullptr) : 0,
-                    options.cost ? std::strtod(options.cost, nullptr) : 0);
+    if (options.rate)
+        state.pacer.setRate(std::strtod(options.rate, nullptr));
+    if (options.cost)
+        state.pacer.setCost(std::strtod(options.cost, nullptr));
     // Sleeps end when the channel is free again, not up to 50 us later: with
     // costs of 100 us per request the default timer slack would be a cost
     // of its own. Threads inherit the slack.
