@@ -240,7 +240,13 @@ VerifyResult withSignature(VerifyResult result, QFile& file, SignatureCheck& sig
         return result;
     result.signature = signature.finish(file);
     noteReadError(file, result);
-    if (!result.signature.accepts() && log.on())
+    if (!log.on())
+        return result;
+    // The valid case is logged too, so a reader of the log (the simulator)
+    // can tell a checked signature from a record nobody judged.
+    if (result.signature.status == SignatureVerdict::Valid)
+        log.debug() << "signature valid, key id" << result.signature.keyId;
+    else if (!result.signature.accepts())
         log.warning() << "signature check fail:" << result.signature;
     return result;
 }
