@@ -51,14 +51,14 @@ struct SignatureCase : testing_support::NamedCase
     PackageFixture::Change after = {}; // made after signing; the record stays as it was
     PackageFixture::Damage damage = {}; // to the signed bytes
     bool verified = false;
-    QString failure = {}; // the reason the log line gives; <A>, <B>: the keys' ids
+    QString verdict = {}; // the signature's log line, "valid" or why not; <A>, <B>: the keys' ids
     int skippedKeys = 0;
 };
 
 using F = PackageFixture;
 // clang-format off
 const SignatureCase cases[] = {
-    {{"SignedByTrustedKey"}, {PublicA}, ByA, {}, {}, true},
+    {{"SignedByTrustedKey"}, {PublicA}, ByA, {}, {}, true, R"(valid, key id "<A>")"},
     {{"SignedByAnotherKey"}, {PublicA}, ByB, {}, {}, false, R"(unknown key id "<B>")"},
     {{"ImageByteChangedDigestsKept"}, {PublicA}, ByA, [](PackageContents& c) { c.images[1].data[5] = 'x'; }, {},
      false, R"(signed bytes differ, key id "<A>")"},
@@ -75,9 +75,9 @@ const SignatureCase cases[] = {
      R"(malformed record "bytes after the record")"},
     {{"NoRecordWhileKeysTrusted"}, {PublicA}, Unsigned, {}, {}, false, "no record"},
     {{"RecordIgnoredWithoutKeys"}, {}, ByA, {}, {}, true},
-    {{"SecondOfTwoTrustedKeysSigns"}, {PublicA, PublicB}, ByB, {}, {}, true},
+    {{"SecondOfTwoTrustedKeysSigns"}, {PublicA, PublicB}, ByB, {}, {}, true, R"(valid, key id "<B>")"},
     {{"MalformedKeyFileNeverTrusted"}, {TruncatedA, PublicB}, ByA, {}, {}, false, R"(unknown key id "<A>")", 1},
-    {{"UnreadableKeyFileSkipped"}, {Dangling, PublicA}, ByA, {}, {}, true, {}, 1},
+    {{"UnreadableKeyFileSkipped"}, {Dangling, PublicA}, ByA, {}, {}, true, R"(valid, key id "<A>")", 1},
     {{"NoReadableKeyChecksDigestsAlone"}, {TruncatedA}, Unsigned, {}, {}, true, {}, 1},
 };
 // clang-format on
@@ -149,10 +149,11 @@ TEST_P(SignatureTest, VerdictAndLogLines)
         EXPECT_TRUE(with.at(size_t(i)).message.startsWith("trusted key skipped:"))
             << with[size_t(i)].message.toStdString();
     with.erase(with.begin(), with.begin() + c.skippedKeys);
-    if (!c.failure.isEmpty()) {
-        QString failure = "signature check fail: " + c.failure;
-        EXPECT_EQ(with.back().message, failure.replace("<A>", idOf(ByA)).replace("<B>", idOf(ByB)));
-        EXPECT_EQ(with.back().type, QtWarningMsg);
+    if (!c.verdict.isEmpty()) {
+        // A valid signature is a debug line, a failing one a warning.
+        QString verdict = (c.verified ? "signature " : "signature check fail: ") + c.verdict;
+        EXPECT_EQ(with.back().message, verdict.replace("<A>", idOf(ByA)).replace("<B>", idOf(ByB)));
+        EXPECT_EQ(with.back().type, c.verified ? QtDebugMsg : QtWarningMsg);
         with.pop_back();
     }
     ASSERT_EQ(with.size(), without.size());
