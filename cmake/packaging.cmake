@@ -25,10 +25,12 @@ set(UPGRADE_TRANSLATIONS_INSTALL_DIR "${CMAKE_INSTALL_DATADIR}/upgradeviewmodel/
 install(TARGETS upgradeviewmodel
   LIBRARY DESTINATION ${UPGRADE_PLUGIN_INSTALL_DIR} NAMELINK_SKIP COMPONENT plugin)
 
-# The trust folder (UPGRADE_TRUST_DIR, an absolute path, hence DESTDIR above),
-# empty: a device trusts no key, and verifies packages by their digests alone,
-# until its maker puts a public key (*.pem) there.
-install(DIRECTORY DESTINATION ${UPGRADE_TRUST_DIR} COMPONENT plugin)
+# The trust folder of a build that enforces signatures (UPGRADE_TRUST_DIR, an
+# absolute path, hence DESTDIR above). It installs empty: such a device
+# refuses every package until its maker puts a public key (*.pem) there.
+if(UPGRADE_TRUST_DIR)
+  install(DIRECTORY DESTINATION ${UPGRADE_TRUST_DIR} COMPONENT plugin)
+endif()
 
 # Translations: the .qm files that the translations/ folder builds, whatever
 # their names, looked up when installing; nothing when it builds none (or

@@ -240,6 +240,14 @@ VerifyResult withSignature(VerifyResult result, QFile& file, SignatureCheck& sig
         return result;
     result.signature = signature.finish(file);
     noteReadError(file, result);
+    // Bytes read from a file that changed under the walk belong to no one
+    // version of it, and a start could not tell which one was checked.
+    if (FileIdentity::ofDescriptor(file.handle()) != result.identity) {
+        result.outcome = VerifyResult::FileChanged;
+        if (log.on())
+            log.warning() << "signature check fail: the file changed while it was verified";
+        return result;
+    }
     if (!log.on())
         return result;
     // The valid case is logged too, so a reader of the log (the simulator)
@@ -260,6 +268,7 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return result;
+    result.identity = FileIdentity::ofDescriptor(file.handle());
     // Decided before the first read: where hints take over, the kernel's own
     // read-ahead must not start on the header, or it runs on from there past
     // the hints into pages the drops evict.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "upgrade/fileidentity.h"
 #include "upgrade/packageformat.h"
 #include "upgrade/readahead.h"
 #include "upgrade/signatureverdict.h"
@@ -47,7 +48,9 @@ struct VerifyOptions
 
 struct VerifyResult
 {
-    enum Outcome { Verified, OpenFailed, BadMagic, BadImageMagic, DigestMismatch, ReadError };
+    // FileChanged: with keys, the file's identity at the end of the walk
+    // differs from the one it had when opened.
+    enum Outcome { Verified, OpenFailed, BadMagic, BadImageMagic, DigestMismatch, ReadError, FileChanged };
 
     Outcome outcome = OpenFailed;
     int imageCount = 0; // images listed in the check block
@@ -63,6 +66,7 @@ struct VerifyResult
     qint64 readErrorAt = -1;
     QString readError;
     SignatureVerdict signature; // checked once the digests hold, with keys only
+    FileIdentity identity; // of the file opened, taken before its first read
 
     bool ok() const { return outcome == Verified && signature.accepts(); }
 };

@@ -19,8 +19,8 @@
 #include "protomodel/upgradefileconfig.h"
 #include "upgrade/messageboxes.h"
 #include "upgrade/packagecheck.h"
-#include "upgrade/trustedkeys.h"
 #include "upgrade/trustfolder.h"
+#include "upgrade/trustpolicy.h"
 #include "upgrade/upgradeids.h"
 #include "upgrade/versionpolicy.h"
 #include "json/decode.h"
@@ -62,6 +62,33 @@ using LCD::ProtoModel::Device::s_NodeList;
 using LCD::ProtoModel::Device::s_UpgradeFileConfig;
 using LCD::ProtoModel::Device::s_UpgradeInfo;
 using LCD::ProtoModel::Device::s_UpgradeProgress;
+
+// Where the build enforces signatures, every handler must open exactly the
+// bytes that the start hands to the device side. A path that does not come
+// back unchanged from its decoding (invalid UTF-8 turns into U+FFFD) could
+// name one file to the check and another to the device.
+bool enforcing()
+{
+    return !trustFolder().isEmpty();
+}
+
+bool decodesExactly(const QByteArray& path)
+{
+    const QString text = QString::fromUtf8(path);
+    return text.toUtf8() == path && QFile::encodeName(text) == path;
+}
+
+// A user interface asks about a few packages at a time; the oldest answers
+// beyond this many are forgotten.
+constexpr int MaxAnsweredFiles = 64;
+
+void rememberAnswer(QHash<QByteArray, Package::FileIdentity>& answers, const QByteArray& path,
+                    const Package::FileIdentity& file)
+{
+    if (answers.size() >= MaxAnsweredFiles && !answers.contains(path))
+        answers.erase(answers.begin());
+    answers.insert(path, file);
+}
 
 bool queryNode(LCD::Message::MessageHandler& handler, LCD::GlobalMessageHander::QueryInfo<s_NodeList>& query)
 {
@@ -116,7 +143,12 @@ LCD::ProtoModel::Device::s_UpgradeInfo UpgradeViewModel::getUpgradeInfo(QString 
 {
     LCD::ProtoModel::Device::s_UpgradeInfo info;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const bool opened = file.open(QIODevice::ReadOnly);
+    // The flags answered belong to this file: only it may start later.
+    if (enforcing())
+        rememberAnswer(answeredFiles, QFile::encodeName(path),
+                       Package::FileIdentity::ofDescriptor(opened ? file.handle() : -1));
+    if (!opened) {
         qWarning() << "open upgrade file fail.";
         return info;
     }
@@ -154,17 +186,26 @@ QString UpgradeViewModel::calmd5(QList<QByteArray> parts) const
 
 bool UpgradeViewModel::upgradeCheck(const QString& path)
 {
+    const QMessageLogger log(__FILE__, __LINE__, Q_FUNC_INFO);
+    // Read for every request, so keys added or removed count from the next one.
+    const Package::TrustPolicy trust = Package::TrustPolicy::fromFolder(trustFolder());
+    for (const Package::TrustPolicy::SkippedKey& key : trust.skipped())
+        log.warning() << "trusted key skipped:" << key.path << key.why;
+    verifiedPackage = {};
+    // A build that enforces signatures never falls back to the digests alone.
+    if (trust.mode() == Package::TrustPolicy::Refusing) {
+        log.warning().noquote() << "signature check fail:" << trust.refusal();
+        return false;
+    }
     Package::VerifyOptions options;
     options.logFile = __FILE__;
     options.logLine = __LINE__;
     options.logFunction = Q_FUNC_INFO;
-    // Read for every request, so keys added or removed count from the next one.
-    const Package::TrustedKeys keys
-        = Package::TrustedKeys::fromFolder(trustFolder(), QMessageLogger(__FILE__, __LINE__, Q_FUNC_INFO));
-    // A device that trusts no key verifies as it always did.
-    if (!keys.isEmpty())
-        options.trustedKeys = &keys;
-    return Package::verify(path, options).ok();
+    options.trustedKeys = trust.requiredKeys();
+    const Package::VerifyResult result = Package::verify(path, options);
+    if (result.ok() && trust.mode() == Package::TrustPolicy::Enforcing)
+        verifiedPackage = {QFile::encodeName(path), result.identity};
+    return result.ok();
 }
 
 krt::IMessage* UpgradeViewModel::getUpgradeMD5(const krt::IMessage* msg)
@@ -175,7 +216,11 @@ krt::IMessage* UpgradeViewModel::getUpgradeMD5(const krt::IMessage* msg)
     }
     const QByteArray path = pathFromPayload(*msg);
     qDebug() << "filePath :" << QString::fromUtf8(path);
-    char verified = upgradeCheck(QString::fromUtf8(path)) ? 1 : 0;
+    char verified = 0;
+    if (enforcing() && !decodesExactly(path))
+        qWarning() << "path is not valid UTF-8:" << path;
+    else
+        verified = upgradeCheck(QString::fromUtf8(path)) ? 1 : 0;
     postEvent(MsgVerifyResult, 1, &verified);
     return nullptr;
 }
@@ -235,6 +280,12 @@ krt::IMessage* UpgradeViewModel::setUpgradeFile(const krt::IMessage* msg)
     }
     const QByteArray path = pathFromPayload(*msg);
     qDebug() << "filePath :" << QString::fromUtf8(path);
+    if (const char* refusal = startRefusal(path)) {
+        qWarning() << "start refused:" << path << refusal;
+        uint8_t started = 0;
+        postEvent(MsgStartResult, sizeof started, &started);
+        return nullptr;
+    }
 
     LCD::GlobalMessageHander::QueryInfo<s_NodeList> query;
     if (!queryNode(*this, query))
@@ -264,6 +315,28 @@ krt::IMessage* UpgradeViewModel::setUpgradeFile(const krt::IMessage* msg)
     return nullptr;
 }
 
+const char* UpgradeViewModel::startRefusal(const QByteArray& path) const
+{
+    // Without a trust folder the start checks nothing of the package itself.
+    if (!enforcing())
+        return nullptr;
+    if (!decodesExactly(path))
+        return "is not valid UTF-8";
+    if (path != verifiedPackage.path)
+        return "was not verified with a valid signature";
+    // The device side reads whatever the path names from here on; what the
+    // plug-in can still see is that it names the file that was checked.
+    const Package::FileIdentity now = Package::FileIdentity::ofPath(path);
+    if (!now.isValid())
+        return "can no longer be read";
+    if (now != verifiedPackage.file)
+        return "changed since it was verified";
+    const auto answered = answeredFiles.constFind(path);
+    if (answered != answeredFiles.cend() && *answered != now)
+        return "is not the file whose information was shown";
+    return nullptr;
+}
+
 krt::IMessage* UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage* msg)
 {
     if (!msg || !msg->data()) {
@@ -273,7 +346,11 @@ krt::IMessage* UpgradeViewModel::getUpgradeFileInfo(const krt::IMessage* msg)
     const QByteArray path = pathFromPayload(*msg);
     qDebug() << "filePath :" << QString::fromUtf8(path);
 
-    const s_UpgradeInfo info = getUpgradeInfo(QString::fromUtf8(path));
+    s_UpgradeInfo info;
+    if (enforcing() && !decodesExactly(path))
+        qWarning() << "path is not valid UTF-8:" << path;
+    else
+        info = getUpgradeInfo(QString::fromUtf8(path));
     // Without a header the second byte carries no result; 0 keeps it tidy.
     uint8_t reply[2] = {0, 0};
     if (info.modelID != 0) {

@@ -5,8 +5,10 @@
 #include "protomodel/upgradeinfo.h"
 #include "protomodel/upgradeprogress.h"
 #include "upgrade/checkpacket.h"
+#include "upgrade/fileidentity.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -60,7 +62,22 @@ public:
     const std::string& currentNodeVersion() const { return nodeVersion; }
 
 private:
+    // Where the build enforces signatures, why this path may not start;
+    // null when it may.
+    const char* startRefusal(const QByteArray& path) const;
+
     std::string nodeVersion;
+    // Kept only where the build enforces signatures: the package last
+    // verified with a valid signature, and the files that file-information
+    // answers were read from, so that only the file that was checked and
+    // shown starts.
+    struct CheckedFile
+    {
+        QByteArray path;
+        Package::FileIdentity file;
+    };
+    CheckedFile verifiedPackage;
+    QHash<QByteArray, Package::FileIdentity> answeredFiles;
 };
 
 } // namespace Upgrade

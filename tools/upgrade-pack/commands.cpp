@@ -80,6 +80,8 @@ QString describe(const Upgrade::Package::VerifyResult& result, const QString& pa
             line += QStringLiteral(" (file ends %1 bytes early)").arg(result.remaining);
         return line;
     }
+    case VerifyResult::FileChanged:
+        return QStringLiteral("'%1' changed while it was verified").arg(path);
     case VerifyResult::Verified:
     case VerifyResult::ReadError: // told apart by the caller
         break;

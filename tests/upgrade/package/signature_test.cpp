@@ -21,7 +21,8 @@ using Upgrade::SigningKey;
 
 namespace {
 
-enum KeyFile { PublicA, PublicB, TruncatedA, Dangling };
+// NoFolder: the configured folder does not exist.
+enum KeyFile { PublicA, PublicB, TruncatedA, Dangling, NoFolder };
 enum Signer { ByA, ByB, Unsigned };
 
 const SigningKey& signingKey(Signer signer)
@@ -51,7 +52,7 @@ struct SignatureCase : testing_support::NamedCase
     PackageFixture::Change after = {}; // made after signing; the record stays as it was
     PackageFixture::Damage damage = {}; // to the signed bytes
     bool verified = false;
-    QString verdict = {}; // the signature's log line, "valid" or why not; <A>, <B>: the keys' ids
+    QString verdict = {}; // the signature's log line, "valid" or why not; <A>, <B>: the keys' ids, <DIR> the folder
     int skippedKeys = 0;
 };
 
@@ -74,11 +75,13 @@ const SignatureCase cases[] = {
     {{"BytesAfterRecord"}, {PublicA}, ByA, {}, [](QByteArray b) { return b + "x"; }, false,
      R"(malformed record "bytes after the record")"},
     {{"NoRecordWhileKeysTrusted"}, {PublicA}, Unsigned, {}, {}, false, "no record"},
-    {{"RecordIgnoredWithoutKeys"}, {}, ByA, {}, {}, true},
+    // The folder gives no key: nothing verifies, and nothing is walked.
+    {{"EmptyFolderRefuses"}, {}, ByA, {}, {}, false, R"(trust folder "<DIR>" holds no usable key)"},
+    {{"MissingFolderRefuses"}, {NoFolder}, ByA, {}, {}, false, R"(trust folder "<DIR>" is missing)"},
     {{"SecondOfTwoTrustedKeysSigns"}, {PublicA, PublicB}, ByB, {}, {}, true, R"(valid, key id "<B>")"},
     {{"MalformedKeyFileNeverTrusted"}, {TruncatedA, PublicB}, ByA, {}, {}, false, R"(unknown key id "<A>")", 1},
     {{"UnreadableKeyFileSkipped"}, {Dangling, PublicA}, ByA, {}, {}, true, R"(valid, key id "<A>")", 1},
-    {{"NoReadableKeyChecksDigestsAlone"}, {TruncatedA}, Unsigned, {}, {}, true, {}, 1},
+    {{"OnlyBrokenKeysRefuse"}, {TruncatedA}, ByA, {}, {}, false, R"(trust folder "<DIR>" holds no usable key)", 1},
 };
 // clang-format on
 
@@ -102,6 +105,9 @@ protected:
 
     void fillTrustFolder(const std::vector<KeyFile>& files)
     {
+        if (files == std::vector<KeyFile>{NoFolder})
+            return;
+        ASSERT_TRUE(QDir().mkpath(fixture.path("trust")));
         for (KeyFile file : files) {
             const QString path = fixture.path(QStringLiteral("trust/%1.pem").arg(file));
             const QByteArray pem = signingKey(file == PublicB ? ByB : ByA).publicKey().pem();
@@ -131,10 +137,9 @@ protected:
 TEST_P(SignatureTest, VerdictAndLogLines)
 {
     const SignatureCase& c = GetParam();
-    ASSERT_TRUE(QDir().mkpath(fixture.path("trust")));
     fillTrustFolder(c.trusted);
     const QString package = writePackage(c);
-    // Every package here has its digests right: without keys, it verifies.
+    // Every package here has its digests right: without a trust folder, it verifies.
     const std::vector<LogLine> without = check(package, QString(), true);
     std::vector<LogLine> with = check(package, fixture.path("trust"), c.verified);
 
@@ -152,9 +157,15 @@ TEST_P(SignatureTest, VerdictAndLogLines)
     if (!c.verdict.isEmpty()) {
         // A valid signature is a debug line, a failing one a warning.
         QString verdict = (c.verified ? "signature " : "signature check fail: ") + c.verdict;
-        EXPECT_EQ(with.back().message, verdict.replace("<A>", idOf(ByA)).replace("<B>", idOf(ByB)));
+        verdict.replace("<A>", idOf(ByA)).replace("<B>", idOf(ByB)).replace("<DIR>", fixture.path("trust"));
+        EXPECT_EQ(with.back().message, verdict);
         EXPECT_EQ(with.back().type, c.verified ? QtDebugMsg : QtWarningMsg);
         with.pop_back();
+    }
+    // A folder that refuses is told before any read of the package.
+    if (c.verdict.startsWith("trust folder")) {
+        EXPECT_TRUE(with.empty());
+        return;
     }
     ASSERT_EQ(with.size(), without.size());
     for (size_t i = 0; i < with.size(); ++i)

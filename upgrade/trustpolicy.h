@@ -1,0 +1,61 @@
+#pragma once
+
+#include "upgrade/trustedkeys.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class QFileInfo;
+
+namespace Upgrade {
+namespace Package {
+
+// What a verification asks of a package's signature, decided once for each
+// request from the trust folder the build was configured with.
+class TrustPolicy
+{
+public:
+    enum Mode {
+        DigestsOnly, // no folder configured: the digests decide, nothing else is read
+        Enforcing, // a valid signature by one of the keys is required as well
+        Refusing, // signatures are required but no key is usable: nothing verifies
+    };
+
+    struct SkippedKey
+    {
+        QString path;
+        QString why;
+    };
+
+    // An empty folder: DigestsOnly, without touching the file system. Else
+    // the folder's *.pem files in name order; a folder that is missing, not a
+    // folder, unreadable or without one usable key refuses every package
+    // rather than falling back to the digests.
+    static TrustPolicy fromFolder(const QString& folder);
+    // Key files and folders named by hand (upgrade-pack verify --trust),
+    // each read as the plug-in reads its folder.
+    static TrustPolicy fromPaths(const QStringList& paths);
+
+    Mode mode() const { return policyMode; }
+    // The keys a verification checks the record against; null for DigestsOnly.
+    const TrustedKeys* requiredKeys() const { return policyMode == DigestsOnly ? nullptr : &keys; }
+    // Why nothing verifies, naming the folder: for the Refusing mode's line.
+    const QString& refusal() const { return why; }
+    // Key files that failed to load; each trusts nothing, the others still count.
+    const std::vector<SkippedKey>& skipped() const { return skippedKeys; }
+
+private:
+    void readFolder(const QString& folder);
+    void readFile(const QFileInfo& entry);
+    void refuseWithoutKeys(const QString& reason);
+
+    Mode policyMode = DigestsOnly;
+    TrustedKeys keys;
+    QString why;
+    std::vector<SkippedKey> skippedKeys;
+};
+
+} // namespace Package
+} // namespace Upgrade
