@@ -9,11 +9,16 @@ QString pluginPath()
     return QStringLiteral(UPGRADE_PLUGIN_PATH);
 }
 
+QString rehearsalPluginPath()
+{
+    return QStringLiteral(UPGRADE_REHEARSAL_PLUGIN_PATH);
+}
+
 void HostFixture::SetUp()
 {
     device.registerWithHost();
     ui.registerWithHost();
-    ASSERT_TRUE(loader.load(pluginPath())) << loader.errorString().toStdString();
+    ASSERT_TRUE(loader.load(plugin())) << loader.errorString().toStdString();
     loader.initialise();
     host.clearRecords();
 }

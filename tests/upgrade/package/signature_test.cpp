@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using testing_support::LogCapture;
 using testing_support::LogLine;
 using Upgrade::PackageContents;
@@ -174,5 +177,48 @@ TEST_P(SignatureTest, VerdictAndLogLines)
 
 INSTANTIATE_TEST_SUITE_P(Faults, SignatureTest, testing::ValuesIn(cases),
                          testing_support::caseName<SignatureCase>);
+
+} // namespace
+
+namespace {
+
+QString touchedPackage;
+
+// Changes the package's times at the walk's first chunk line, as a copy
+// over it between two reads would.
+void touchAtFirstChunk(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (touchedPackage.isEmpty() || !message.startsWith(QLatin1String("read file size:")))
+        return;
+    const timespec times[2] = {{1, 0}, {1, 0}};
+    utimensat(AT_FDCWD, QFile::encodeName(touchedPackage).constData(), times, 0);
+    touchedPackage.clear();
+}
+
+// Every byte the walk read checks out, but the file changed under it: the
+// verdict would belong to no one version of the file.
+TEST(SignatureWalkTest, FileChangedDuringTheWalkIsNotVerified)
+{
+    PackageFixture fixture;
+    ASSERT_TRUE(QDir().mkpath(fixture.path("trust")));
+    QFile key(fixture.path("trust/a.pem"));
+    ASSERT_TRUE(key.open(QIODevice::WriteOnly) && key.write(signingKey(ByA).publicKey().pem()) > 0);
+    key.close();
+    Upgrade::PackageWriter writer;
+    writer.setSigningKey(&signingKey(ByA));
+    const QString path = fixture.writeBytes(writer.bytes(PackageFixture::package({3000, 2000})));
+    testing_support::setTrustFolder(fixture.path("trust"));
+    Upgrade::UpgradeViewModel model;
+
+    touchedPackage = path;
+    const QtMessageHandler previous = qInstallMessageHandler(touchAtFirstChunk);
+    const bool verified = model.upgradeCheck(path);
+    qInstallMessageHandler(previous);
+
+    EXPECT_TRUE(touchedPackage.isEmpty());
+    EXPECT_FALSE(verified);
+    EXPECT_TRUE(model.upgradeCheck(path)) << "the same file, left alone, verifies";
+    testing_support::setTrustFolder(QString());
+}
 
 } // namespace
