@@ -7,7 +7,7 @@
 #include "standin/storage/faultystorage.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/signaturerecord.h"
-#include "upgrade/trustedkeys.h"
+#include "upgrade/trustpolicy.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -117,21 +117,17 @@ int signatureFailure(const Upgrade::Package::SignatureVerdict& verdict)
                           Commands::ExitSignatureInvalid);
 }
 
-bool readTrustedKeys(const QStringList& files, Upgrade::Package::TrustedKeys& keys, QString& error)
+// The keys of --trust, read as the plug-in reads its folder: a file that
+// fails to load is skipped with a warning and the others still count.
+Upgrade::Package::TrustPolicy trustPolicy(const QStringList& paths)
 {
-    for (const QString& file : files) {
-        const Upgrade::Package::PublicKey key = Upgrade::Package::PublicKey::fromFile(file, &error);
-        if (key.isNull()) {
-            error = QStringLiteral("cannot use trusted key '%1': %2").arg(file, error);
-            return false;
-        }
-        keys.add(key);
-    }
-    return true;
+    const Upgrade::Package::TrustPolicy policy = Upgrade::Package::TrustPolicy::fromPaths(paths);
+    QTextStream err(stderr);
+    for (const Upgrade::Package::TrustPolicy::SkippedKey& key : policy.skipped())
+        err << "upgrade-pack: verify: trusted key skipped: '" << key.path << "': " << key.why << "\n";
+    return policy;
 }
 
-// The walk of a workstation: no pauses or page-cache drops, which protect a
-// device's memory and which a workstation needs neither of.
 Upgrade::Package::VerifyOptions workstationWalk(const Upgrade::Package::TrustedKeys* keys)
 {
     Upgrade::Package::VerifyOptions options;
@@ -258,9 +254,11 @@ int Commands::verify(const QStringList& arguments)
         "Checks a package's structure and image digests as the device does, without its pauses.\n"
         "With --trust, also its signature, as a device that trusts those keys does. Exit codes:\n"
         "0 verified, 1 structure or digest, 2 usage, 3 read error, 4 not signed, 5 unknown key,\n"
-        "6 signature invalid."));
+        "6 signature invalid, 7 no usable trusted key."));
     const QCommandLineOption trust(
-        "trust", QStringLiteral("Public key (PEM) whose signature the package may carry; repeatable."),
+        "trust",
+        QStringLiteral("Public key (PEM), or a folder of them as a device's trust folder, whose signature\n"
+                       "the package must carry; repeatable."),
         "key");
     parser.addOption(trust);
     parser.addPositionalArgument("package", QStringLiteral("Package file."));
@@ -270,15 +268,16 @@ int Commands::verify(const QStringList& arguments)
     if (parser.positionalArguments().size() != 1)
         return fail(QStringLiteral("verify: exactly one package file is required"), ExitUsage);
 
-    Upgrade::Package::TrustedKeys keys;
-    QString error;
-    if (!readTrustedKeys(parser.values(trust), keys, error))
-        return fail(QStringLiteral("verify: %1").arg(error), ExitUsage);
+    const Upgrade::Package::TrustPolicy policy
+        = parser.isSet(trust) ? trustPolicy(parser.values(trust)) : Upgrade::Package::TrustPolicy();
+    // As on a device whose trust folder gives no key: nothing verifies.
+    if (policy.mode() == Upgrade::Package::TrustPolicy::Refusing)
+        return fail(QStringLiteral("verify: %1").arg(policy.refusal()), ExitNoTrustedKey);
     const QString path = parser.positionalArguments().front();
     if (!armStorageFault(path, exitCode))
         return exitCode;
     const Upgrade::Package::VerifyResult result
-        = Upgrade::Package::verify(path, workstationWalk(parser.isSet(trust) ? &keys : nullptr));
+        = Upgrade::Package::verify(path, workstationWalk(policy.requiredKeys()));
     // Whatever the digests said: what could not be read is not verified.
     if (result.readErrorAt >= 0)
         return fail(

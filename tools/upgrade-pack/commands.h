@@ -22,4 +22,6 @@ public:
     static constexpr int ExitNotSigned = 4;
     static constexpr int ExitUnknownKey = 5;
     static constexpr int ExitSignatureInvalid = 6;
+    // verify --trust whose keys all failed to load, before the package is read:
+    static constexpr int ExitNoTrustedKey = 7;
 };
