@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes, as a package file, to the header reader and to the
-// verifier (with its log lines formatted, without pauses or cache drops),
-// which trusts one key, so the signature record after the images is read,
-// parsed and checked too. The corpus's signed seeds carry that key's record.
+// verifier (with its log lines formatted, without pauses or cache drops) as
+// the plug-in that enforces signatures runs it: its trust policy comes from a
+// folder holding one key, so the signature record after the images is read,
+// parsed and checked, and the file's identity taken and compared. The
+// corpus's signed seeds carry that key's record.
 // An input may end in a storage fault: its offset (4 bytes, little-endian), a
 // kind byte and "FLT". The file is then read again under that fault and the
 // two walks must agree as failing storage allows.
@@ -9,8 +11,8 @@
 #include "standin/storage/faultystorage.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/publickey.h"
-#include "upgrade/trustedkeys.h"
 #include "upgrade/trustfolder.h"
+#include "upgrade/trustpolicy.h"
 #include "upgrade/upgradeviewmodel.h"
 
 #include <QByteArray>
@@ -47,20 +49,36 @@ struct Harness
             std::abort();
         close(fd);
         path = QString::fromLocal8Bit(pattern);
+        char folderPattern[] = "/tmp/fuzz_trust_XXXXXX";
+        if (!mkdtemp(folderPattern))
+            std::abort();
+        folder = QString::fromLocal8Bit(folderPattern);
+        QFile key(folder + QStringLiteral("/fuzz.pem"));
+        if (!key.open(QIODevice::WriteOnly) || key.write(FuzzKey) <= 0)
+            std::abort();
+        key.close();
+        policy = Upgrade::Package::TrustPolicy::fromFolder(folder);
+        if (policy.mode() != Upgrade::Package::TrustPolicy::Enforcing)
+            std::abort();
         options.pauseAfterChunk = false;
         options.dropPageCache = false;
         options.chunkSize = 16;
         options.logFile = __FILE__;
         options.logLine = __LINE__;
         options.logFunction = "fuzz_package";
-        keys.add(Upgrade::Package::PublicKey::fromPem(FuzzKey, nullptr));
-        options.trustedKeys = &keys;
+        options.trustedKeys = policy.requiredKeys();
     }
-    ~Harness() { QFile::remove(path); }
+    ~Harness()
+    {
+        QFile::remove(path);
+        QFile::remove(folder + QStringLiteral("/fuzz.pem"));
+        rmdir(QFile::encodeName(folder).constData());
+    }
 
     QString path;
+    QString folder;
     Upgrade::UpgradeViewModel model;
-    Upgrade::Package::TrustedKeys keys;
+    Upgrade::Package::TrustPolicy policy;
     Upgrade::Package::VerifyOptions options;
 };
 
@@ -151,6 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
     const VerifyResult clean = Upgrade::Package::verify(harness.path, harness.options);
+    // The file was left alone: its identity holds from open to end.
+    check(clean.outcome != VerifyResult::FileChanged);
     if (fault.offset < 0 && fault.readLimit == 0) {
         harness.model.getUpgradeInfo(harness.path);
         return 0;
