@@ -4,7 +4,7 @@
 #include "packagewriter.h"
 #include "recordwriter.h"
 #include "signingkey.h"
-#include "standin/storage/faultystorage.h"
+#include "storagefault.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/signaturerecord.h"
 #include "upgrade/trustedkeys.h"
@@ -38,24 +38,6 @@ bool parse(QCommandLineParser& parser, const QStringList& arguments, int& exitCo
         exitCode = 0;
         return false;
     }
-    return true;
-}
-
-// Tests rehearse failing storage under the package through this variable
-// ("OFFSET[:ERRNO]"); false (after printing) when it is malformed.
-bool armStorageFault(const QString& path, int& exitCode)
-{
-    const QString text = qEnvironmentVariable("UPGRADE_PACK_STORAGE_FAULT");
-    if (text.isEmpty())
-        return true;
-    Standin::FaultyStorage::Fault fault;
-    QString error;
-    if (!Standin::FaultyStorage::parse(text, fault, error)) {
-        exitCode = Commands::fail(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT: %1").arg(error),
-                                  Commands::ExitUsage);
-        return false;
-    }
-    Standin::FaultyStorage::arm(path, fault);
     return true;
 }
 

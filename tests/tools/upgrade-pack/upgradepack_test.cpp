@@ -27,11 +27,12 @@ struct ToolRun
 };
 
 ToolRun upgradePack(const QStringList& arguments,
-                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                    const QString& program = QStringLiteral(UPGRADE_PACK))
 {
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(UPGRADE_PACK), arguments);
+    process.start(program, arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()),
@@ -215,14 +216,16 @@ class UpgradePackReadFaultTest : public UpgradePackTest, public testing::WithPar
 {
 };
 
-// The storage fails from the offset on, through the tool's own fault layer.
+// The storage fails from the offset on, through the fault layer of the
+// tool's test build.
 TEST_P(UpgradePackReadFaultTest, ExitsThreeNamingWhereTheReadFailed)
 {
     const qint64 size = QFileInfo(path("pkg.bin")).size();
     const qint64 offset = GetParam().offset < 0 ? size + GetParam().offset : GetParam().offset;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT"), QString::number(offset));
-    const ToolRun run = upgradePack({GetParam().command, path("pkg.bin")}, environment);
+    const ToolRun run
+        = upgradePack({GetParam().command, path("pkg.bin")}, environment, QStringLiteral(UPGRADE_PACK_FAULTY));
     expectOneErrorLine(run, 3, GetParam().reason.arg(offset));
 }
 
