@@ -7,8 +7,8 @@
 # from the cross-arm64 preset):
 #   upgradeviewmodel        the plug-in in the host's plug-in folder and its
 #                           translations: what a device image takes;
-#   upgradeviewmodel-tools  the workstation tools (upgrade-pack, upgrade-sim),
-#                           when the build has them.
+#   upgradeviewmodel-tools  the workstation tools (upgrade-pack, upgrade-sim
+#                           and its rehearsal plug-in), when the build has them.
 include(GNUInstallDirs)
 
 # Relative to the install prefix (/usr in the packages): the folder in which
@@ -53,6 +53,23 @@ foreach(tool IN ITEMS upgrade-pack upgrade-sim)
 endforeach()
 if(_upgrade_tools)
   install(TARGETS ${_upgrade_tools} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+endif()
+
+# upgrade-sim's rehearsal build of the plug-in (--signed, --trust) comes with
+# the tools, in a folder of its own: the host loads plug-ins from
+# UPGRADE_PLUGIN_INSTALL_DIR only, so a device image that took this file by
+# mistake would still never run a plug-in whose trust a variable redirects.
+set(UPGRADE_REHEARSAL_INSTALL_DIR "lib/upgradeviewmodel/rehearsal" CACHE STRING
+    "Folder of upgrade-sim's rehearsal plug-in, relative to the install prefix")
+if(TARGET upgrade-sim)
+  install(TARGETS upgradeviewmodel_rehearsal
+    LIBRARY DESTINATION ${UPGRADE_REHEARSAL_INSTALL_DIR} NAMELINK_SKIP COMPONENT tools)
+  # upgrade-sim looks for both relative to its own folder.
+  file(RELATIVE_PATH _upgrade_sim_plugin /${CMAKE_INSTALL_BINDIR} /${UPGRADE_PLUGIN_INSTALL_DIR})
+  file(RELATIVE_PATH _upgrade_sim_rehearsal /${CMAKE_INSTALL_BINDIR} /${UPGRADE_REHEARSAL_INSTALL_DIR})
+  target_compile_definitions(upgrade-sim PRIVATE
+    UPGRADE_SIM_INSTALLED_PLUGIN="${_upgrade_sim_plugin}/$<TARGET_SONAME_FILE_NAME:upgradeviewmodel>"
+    UPGRADE_SIM_INSTALLED_REHEARSAL="${_upgrade_sim_rehearsal}/$<TARGET_SONAME_FILE_NAME:upgradeviewmodel_rehearsal>")
 endif()
 
 # The plug-in check of scripts/check-plugin.sh as a test of every build: ELF

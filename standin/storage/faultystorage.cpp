@@ -66,6 +66,10 @@ int errnoFromText(const QString& text)
 bool FaultyStorage::arm(const QString& path, const Fault& fault)
 {
     disarm();
+#ifdef STANDIN_STORAGE_READ_ONLY
+    if (fault.cut)
+        return false;
+#endif
     struct stat status;
     const QByteArray encoded = QFile::encodeName(path);
     if (stat(encoded.constData(), &status) != 0)
@@ -123,11 +127,13 @@ ssize_t FaultyStorage::read(int fd, void* buffer, size_t count)
     const off_t position = lseek(fd, 0, SEEK_CUR);
     if (fault.offset < 0 || position < 0 || qint64(position) + qint64(count) <= fault.offset)
         return realRead(fd, buffer, count);
+#ifndef STANDIN_STORAGE_READ_ONLY
     if (fault.cut) {
         if (!state.wasCut && truncate(state.path.c_str(), off_t(fault.offset)) == 0)
             state.wasCut = true;
         return realRead(fd, buffer, count);
     }
+#endif
     if (position >= fault.offset) {
         errno = fault.error;
         return -1;

@@ -21,13 +21,15 @@ public:
         qint64 offset = -1; // reads from this byte on fail; -1: none do
         int error = EIO; // their errno
         // Instead of failing, the file is cut to `offset` when a read first
-        // reaches it, as another process truncating it would.
+        // reaches it, as another process truncating it would. Not in the
+        // read-only layer (upgrade-sim's), which refuses to arm it.
         bool cut = false;
         qint64 readLimit = 0; // bytes per read call at most; 0: as asked
     };
 
     // Arms the fault for the file at `path` (matched by device and inode, so
-    // every descriptor of it counts). False when the file cannot be stat'ed.
+    // every descriptor of it counts). False when the file cannot be stat'ed,
+    // or for a cut in the read-only layer.
     static bool arm(const QString& path, const Fault& fault);
     static void disarm();
 

@@ -1,6 +1,6 @@
 #include "packagewriter.h"
 
-#include "signingkey.h"
+#include "signer.h"
 #include "upgrade/sha256.h"
 
 #include <QBuffer>
@@ -174,9 +174,10 @@ bool PackageWriter::writeAll(QIODevice& out, const PackageContents& contents,
     if (!signer)
         return true;
     // The record signs every byte before it.
-    const QByteArray record = signer->record(signedBytes->result());
+    QString reason;
+    const QByteArray record = signer->record(signedBytes->result(), &reason);
     signedBytes.reset();
-    return record.isEmpty() ? fail(QStringLiteral("signing failed")) : put(out, record);
+    return record.isEmpty() ? fail(QStringLiteral("signing failed: %1").arg(reason)) : put(out, record);
 }
 
 bool PackageWriter::copyFile(QIODevice& out, const QString& path, qint64 length)

@@ -10,7 +10,7 @@ class QIODevice;
 
 namespace Upgrade {
 
-class SigningKey;
+class Signer;
 namespace Package {
 class Sha256;
 }
@@ -63,9 +63,10 @@ public:
     QByteArray bytes(const PackageContents& contents);
     QString errorString() const { return error; }
 
-    // Packages written from now on end with a signature record by `key`,
-    // over every byte before it; null: unsigned. The key must outlive the writes.
-    void setSigningKey(const SigningKey* key) { signer = key; }
+    // Packages written from now on end with a signature record by `key` (a
+    // SigningKey or another Signer), over every byte before it; null:
+    // unsigned. The key must outlive the writes.
+    void setSigningKey(const Signer* key) { signer = key; }
 
 private:
     struct Record
@@ -85,7 +86,7 @@ private:
     bool fail(const QString& message);
 
     QString error;
-    const SigningKey* signer = nullptr;
+    const Signer* signer = nullptr;
     std::shared_ptr<Package::Sha256> signedBytes; // while a signed package is written
 };
 

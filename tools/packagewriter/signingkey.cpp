@@ -57,7 +57,7 @@ SigningKey SigningKey::fromKey(EVP_PKEY* taken)
     return result;
 }
 
-QByteArray SigningKey::sign(const QByteArray& message) const
+QByteArray SigningKey::sign(const QByteArray& message, QString* error) const
 {
     QByteArray signature(Package::SignatureRecord::SignatureSize, '\0');
     size_t size = static_cast<size_t>(signature.size());
@@ -69,18 +69,9 @@ QByteArray SigningKey::sign(const QByteArray& message) const
                           static_cast<size_t>(message.size()))
             == 1;
     EVP_MD_CTX_free(context);
+    if (!ok)
+        *error = QStringLiteral("OpenSSL could not sign");
     return ok ? signature : QByteArray();
-}
-
-QByteArray SigningKey::record(const QByteArray& digest) const
-{
-    Package::SignatureRecord record;
-    record.keyId = publicHalf.id();
-    record.digest = digest;
-    record.signature = sign(record.signedPart());
-    if (record.signature.isEmpty() || digest.size() != Package::SignatureRecord::DigestSize)
-        return QByteArray();
-    return record.bytes();
 }
 
 } // namespace Upgrade

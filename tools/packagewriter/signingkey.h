@@ -1,6 +1,6 @@
 #pragma once
 
-#include "upgrade/publickey.h"
+#include "signer.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,7 +13,7 @@ namespace Upgrade {
 
 // An Ed25519 private key that signs packages: a maker's PEM file
 // (openssl genpkey -algorithm ed25519), or a throwaway one for a rehearsal.
-class SigningKey
+class SigningKey : public Signer
 {
 public:
     // A null key and the reason in `error` unless the file holds an Ed25519
@@ -22,14 +22,13 @@ public:
     static SigningKey generate();
 
     bool isNull() const { return !key; }
-    const Package::PublicKey& publicKey() const { return publicHalf; }
-    // The signature record for package bytes whose SHA-256 is `digest`;
-    // empty when OpenSSL fails.
-    QByteArray record(const QByteArray& digest) const;
+    const Package::PublicKey& publicKey() const override { return publicHalf; }
+
+protected:
+    QByteArray sign(const QByteArray& message, QString* error) const override;
 
 private:
     static SigningKey fromKey(EVP_PKEY* taken);
-    QByteArray sign(const QByteArray& message) const;
 
     std::shared_ptr<EVP_PKEY> key;
     Package::PublicKey publicHalf;

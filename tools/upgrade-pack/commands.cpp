@@ -1,10 +1,11 @@
 #include "commands.h"
 
+#include "externalsigner.h"
 #include "packageinfo.h"
 #include "packagewriter.h"
 #include "recordwriter.h"
 #include "signingkey.h"
-#include "standin/storage/faultystorage.h"
+#include "storagefault.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/signaturerecord.h"
 #include "upgrade/trustpolicy.h"
@@ -15,6 +16,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -38,24 +40,6 @@ bool parse(QCommandLineParser& parser, const QStringList& arguments, int& exitCo
         exitCode = 0;
         return false;
     }
-    return true;
-}
-
-// Tests rehearse failing storage under the package through this variable
-// ("OFFSET[:ERRNO]"); false (after printing) when it is malformed.
-bool armStorageFault(const QString& path, int& exitCode)
-{
-    const QString text = qEnvironmentVariable("UPGRADE_PACK_STORAGE_FAULT");
-    if (text.isEmpty())
-        return true;
-    Standin::FaultyStorage::Fault fault;
-    QString error;
-    if (!Standin::FaultyStorage::parse(text, fault, error)) {
-        exitCode = Commands::fail(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT: %1").arg(error),
-                                  Commands::ExitUsage);
-        return false;
-    }
-    Standin::FaultyStorage::arm(path, fault);
     return true;
 }
 
@@ -137,6 +121,55 @@ Upgrade::Package::VerifyOptions workstationWalk(const Upgrade::Package::TrustedK
     return options;
 }
 
+// A package's signer: a PEM private key (--key, or create's --sign) or an
+// external command (--signer) with the public key it must sign for (--pubkey).
+struct SignerOptions
+{
+    QCommandLineOption key;
+    QCommandLineOption command{
+        "signer",
+        QStringLiteral("Sign through this shell command instead: it reads the bytes to sign on stdin "
+                       "and writes the raw 64-byte Ed25519 signature on stdout (e.g. pkcs11-tool "
+                       "--sign --mechanism EDDSA). Needs --pubkey."),
+        "command"};
+    QCommandLineOption publicKey{
+        "pubkey", QStringLiteral("Public key (PEM) of the --signer's key; every signature is checked against it."),
+        "key"};
+
+    // The signer the options chose; null when none. False, after printing
+    // with `exitCode` set, for a wrong combination or an unusable key.
+    bool read(const QCommandLineParser& parser, const QString& command, std::unique_ptr<Upgrade::Signer>& signer,
+              int& exitCode) const;
+};
+
+bool SignerOptions::read(const QCommandLineParser& parser, const QString& name,
+                         std::unique_ptr<Upgrade::Signer>& signer, int& exitCode) const
+{
+    const QString keyOption = QStringLiteral("--") + key.names().front();
+    if (parser.isSet(key) && parser.isSet(command))
+        exitCode = Commands::fail(QStringLiteral("%1: %2 and --signer exclude each other").arg(name, keyOption),
+                                  Commands::ExitUsage);
+    else if (parser.isSet(command) != parser.isSet(publicKey))
+        exitCode = Commands::fail(QStringLiteral("%1: --signer and --pubkey go together").arg(name),
+                                  Commands::ExitUsage);
+    if (exitCode != 0)
+        return false;
+    QString error;
+    if (parser.isSet(key)) {
+        auto pem = std::make_unique<Upgrade::SigningKey>(Upgrade::SigningKey::fromFile(parser.value(key), &error));
+        if (!pem->isNull())
+            signer = std::move(pem);
+    } else if (parser.isSet(command)) {
+        const Upgrade::Package::PublicKey expected
+            = Upgrade::Package::PublicKey::fromFile(parser.value(publicKey), &error);
+        if (!expected.isNull())
+            signer = std::make_unique<ExternalSigner>(parser.value(command), expected);
+    }
+    if (!error.isEmpty())
+        exitCode = Commands::fail(QStringLiteral("%1: %2").arg(name, error));
+    return error.isEmpty();
+}
+
 } // namespace
 
 int Commands::fail(const QString& message, int code)
@@ -162,9 +195,11 @@ int Commands::create(const QStringList& arguments)
         "type", QStringLiteral("Type of the next image, once per image (default system)."), "type");
     const QCommandLineOption checkMd5(
         "check-md5", QStringLiteral("\"md5\" of the check block (default: first image's digest)."), "digest");
-    const QCommandLineOption signKey(
-        "sign", QStringLiteral("Sign the package with this Ed25519 private key (PEM)."), "key");
-    parser.addOptions({output, name, modelId, mainVersion, dataVersion, type, checkMd5, signKey});
+    const SignerOptions signing{
+        {"sign", QStringLiteral("Sign the package with this Ed25519 private key (PEM)."), "key"}};
+    parser.addOptions(
+        {output, name, modelId, mainVersion, dataVersion, type, checkMd5, signing.key, signing.command,
+         signing.publicKey});
     parser.addPositionalArgument("images", QStringLiteral("Image files, in package order."), "image...");
     int exitCode = 0;
     if (!parse(parser, arguments, exitCode))
@@ -201,20 +236,17 @@ int Commands::create(const QStringList& arguments)
             image.type = types[i];
         contents.images.push_back(image);
     }
-    QString keyError;
-    const Upgrade::SigningKey key = parser.isSet(signKey)
-        ? Upgrade::SigningKey::fromFile(parser.value(signKey), &keyError)
-        : Upgrade::SigningKey();
-    if (!keyError.isEmpty())
-        return fail(QStringLiteral("create: %1").arg(keyError));
+    std::unique_ptr<Upgrade::Signer> signer;
+    if (!signing.read(parser, QStringLiteral("create"), signer, exitCode))
+        return exitCode;
     Upgrade::PackageWriter writer;
-    writer.setSigningKey(key.isNull() ? nullptr : &key);
+    writer.setSigningKey(signer.get());
     if (!writer.write(contents, parser.value(output)))
         return fail(QStringLiteral("create: %1").arg(writer.errorString()));
     out() << "created " << parser.value(output) << ": " << files.size() << " images, "
           << QFile(parser.value(output)).size() << " bytes";
-    if (!key.isNull())
-        out() << ", signed by " << Upgrade::Package::keyIdText(key.publicKey().id());
+    if (signer)
+        out() << ", signed by " << Upgrade::Package::keyIdText(signer->publicKey().id());
     out() << "\n" << Qt::flush;
     return 0;
 }
@@ -298,23 +330,22 @@ int Commands::sign(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Signs a package that verifies, replacing an earlier signature record. The package is\n"
-        "rewritten through a temporary file, so an interrupted run leaves it as it was."));
-    const QCommandLineOption keyOption("key", QStringLiteral("Ed25519 private key (PEM)."), "key");
-    parser.addOption(keyOption);
+        "Signs a package that verifies, replacing an earlier signature record, with a PEM key or\n"
+        "through --signer. The signature is checked before the package is rewritten, through a\n"
+        "temporary file, so a failed or interrupted run leaves it as it was."));
+    const SignerOptions signing{{"key", QStringLiteral("Ed25519 private key (PEM)."), "key"}};
+    parser.addOptions({signing.key, signing.command, signing.publicKey});
     parser.addPositionalArgument("package", QStringLiteral("Package file."));
     int exitCode = 0;
     if (!parse(parser, arguments, exitCode))
         return exitCode;
     if (parser.positionalArguments().size() != 1)
         return fail(QStringLiteral("sign: exactly one package file is required"), ExitUsage);
-    if (!parser.isSet(keyOption))
-        return fail(QStringLiteral("sign: --key is required"), ExitUsage);
-
-    QString error;
-    const Upgrade::SigningKey key = Upgrade::SigningKey::fromFile(parser.value(keyOption), &error);
-    if (key.isNull())
-        return fail(QStringLiteral("sign: %1").arg(error));
+    std::unique_ptr<Upgrade::Signer> signer;
+    if (!signing.read(parser, QStringLiteral("sign"), signer, exitCode))
+        return exitCode;
+    if (!signer)
+        return fail(QStringLiteral("sign: --key or --signer is required"), ExitUsage);
     // No key trusted: the walk computes the digest of the signed bytes and
     // reports what follows them, which nothing judges here.
     const Upgrade::Package::TrustedKeys none;
@@ -323,11 +354,13 @@ int Commands::sign(const QStringList& arguments)
     if (result.outcome != Upgrade::Package::VerifyResult::Verified)
         return fail(QStringLiteral("sign: %1").arg(describe(result, path)));
     const Upgrade::Package::SignatureVerdict& old = result.signature;
-    const QByteArray record = key.record(old.digest);
-    if (record.isEmpty() || !replaceRecord(path, old.signedLength, old.digest, record, &error))
-        return fail(
-            QStringLiteral("sign: %1").arg(error.isEmpty() ? QStringLiteral("signing failed") : error));
-    out() << "signed " << path << " by " << Upgrade::Package::keyIdText(key.publicKey().id());
+    QString error;
+    const QByteArray record = signer->record(old.digest, &error);
+    if (record.isEmpty())
+        return fail(QStringLiteral("sign: signing failed: %1").arg(error));
+    if (!replaceRecord(path, old.signedLength, old.digest, record, &error))
+        return fail(QStringLiteral("sign: %1").arg(error));
+    out() << "signed " << path << " by " << Upgrade::Package::keyIdText(signer->publicKey().id());
     if (old.status != Upgrade::Package::SignatureVerdict::NoRecord)
         out() << ", replacing "
               << (old.keyId.isEmpty() ? QStringLiteral("what followed its last image")

@@ -1,6 +1,7 @@
 #include "demopackage.h"
 
 #include "packagewriter.h"
+#include "signingkey.h"
 
 #include <QDir>
 

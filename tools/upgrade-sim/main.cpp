@@ -3,10 +3,27 @@
 #include "simulator.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <malloc.h>
 #include <unistd.h>
+
+namespace {
+
+// A plug-in beside the program: the installed one, else the build tree's
+// (both relative to the program's folder); the installed path when neither
+// exists, for the error line to name.
+QString besideProgram(const char* installed, const char* built)
+{
+    const QDir folder(QCoreApplication::applicationDirPath());
+    const QString installedPath = QDir::cleanPath(folder.filePath(QString::fromUtf8(installed)));
+    const QString builtPath = QDir::cleanPath(folder.filePath(QString::fromUtf8(built)));
+    return QFileInfo::exists(installedPath) || !QFileInfo::exists(builtPath) ? installedPath : builtPath;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -17,8 +34,9 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("upgrade-sim"));
     Sim::SimOptions options;
-    switch (options.parse(QCoreApplication::arguments(), QStringLiteral(UPGRADE_SIM_PLUGIN),
-                          QStringLiteral(UPGRADE_SIM_REHEARSAL_PLUGIN))) {
+    switch (options.parse(QCoreApplication::arguments(),
+                          besideProgram(UPGRADE_SIM_INSTALLED_PLUGIN, UPGRADE_SIM_BUILT_PLUGIN),
+                          besideProgram(UPGRADE_SIM_INSTALLED_REHEARSAL, UPGRADE_SIM_BUILT_REHEARSAL))) {
     case Sim::SimOptions::Parse::Help:
         QTextStream(stdout) << options.helpText;
         return Sim::ExitUpgraded;

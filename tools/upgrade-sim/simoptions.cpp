@@ -30,7 +30,9 @@ const char Description[]
 
 struct Definitions
 {
-    QCommandLineOption plugin{"plugin", "Plug-in to load (default: the one built with this program).",
+    QCommandLineOption plugin{"plugin",
+                              "Plug-in to load (default: the installed one beside this program, or the "
+                              "build tree's).",
                               "path"};
     QCommandLineOption deviceVersion{"device-version", "Firmware version the device reports (default 1.0.0).",
                                      "version"};

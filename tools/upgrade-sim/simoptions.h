@@ -34,8 +34,8 @@ struct SimOptions
     QString error; // one line, when parse() gives Error
 
     // Reads the arguments (program name first). The default plug-in is the
-    // one built with this program; with --signed or --trust it is the
-    // rehearsal build, which takes its trust folder from the simulator.
+    // one installed or built with this program; with --signed or --trust it
+    // is the rehearsal build, which takes its trust folder from the simulator.
     Parse parse(const QStringList& arguments, const QString& defaultPlugin,
                 const QString& rehearsalPlugin = QString());
 

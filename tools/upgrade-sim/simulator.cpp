@@ -110,6 +110,13 @@ bool Simulator::preparePackage()
 
 bool Simulator::loadPlugin()
 {
+    // Installed, the rehearsal build comes with the tools' package only.
+    if (options.rehearsesTrust() && !QFileInfo::exists(options.plugin)) {
+        fail(ExitUsage, QStringLiteral("--signed and --trust need the rehearsal build of the plug-in, "
+                                       "which is not installed: %1")
+                            .arg(options.plugin));
+        return false;
+    }
     if (!loader.load(options.plugin)) {
         fail(ExitUsage, loader.errorString());
         return false;

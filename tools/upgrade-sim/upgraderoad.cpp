@@ -13,6 +13,7 @@
 #include "standin/partners/uistandin.h"
 #include "upgrade/upgradeids.h"
 
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <cstring>
@@ -24,6 +25,23 @@ namespace {
 QString yesNo(uint8_t flag)
 {
     return flag ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+// What the verify line says of the package's signature record: a signer only
+// where the plug-in logged that it checked the signature (it logs the valid
+// case at debug level); a record it did not judge is only named, since a
+// plug-in that trusts no key verifies the digests alone.
+QString signatureNote(bool verified, const QString& loggedLine, const QString& recordKeyId)
+{
+    static const QRegularExpression valid(QStringLiteral("^signature valid, key id \"([0-9a-f]+)\""));
+    const QRegularExpressionMatch checked = valid.match(loggedLine);
+    if (verified && checked.hasMatch())
+        return QStringLiteral(" (signed by %1)").arg(checked.captured(1));
+    if (recordKeyId.isEmpty())
+        return QString();
+    if (verified)
+        return QStringLiteral(" (signature record %1 not checked: the plug-in trusts no key)").arg(recordKeyId);
+    return QStringLiteral(" (signature record %1)").arg(recordKeyId);
 }
 
 QString boxText(const LCD::Structs::MessageBoxInfo& box)
@@ -138,9 +156,11 @@ std::optional<RoadOutcome> UpgradeRoad::queryFileInfo(const PackagePeek& package
 
 std::optional<RoadOutcome> UpgradeRoad::verify(const PackagePeek& package)
 {
-    // The refusals whose reason only the plug-in's log tells.
+    // The refusals whose reason only the plug-in's log tells, and whether it
+    // checked a signature.
     LogFilter::watch(QtDebugMsg, QStringLiteral("Error reading file:"));
     LogFilter::watchAlso(QtWarningMsg, QStringLiteral("signature check fail:"));
+    LogFilter::watchAlso(QtDebugMsg, QStringLiteral("signature valid, key id"));
     ui.verify(path);
     const QString loggedReason = LogFilter::watched();
     if (ui.verifyResults.empty()) {
@@ -149,10 +169,9 @@ std::optional<RoadOutcome> UpgradeRoad::verify(const PackagePeek& package)
                            QStringLiteral("package rejected: the plug-in gave no verification result")};
     }
     const bool verified = ui.verifyResults.back() != 0;
-    const QString signer = package.signerKeyId.isEmpty()
-        ? QString()
-        : QStringLiteral(" (signed by %1)").arg(package.signerKeyId);
-    say("verify", (verified ? QStringLiteral("verified") : QStringLiteral("not verified")) + signer);
+    say("verify",
+        (verified ? QStringLiteral("verified") : QStringLiteral("not verified"))
+            + signatureNote(verified, loggedReason, package.signerKeyId));
     if (!verified && !loggedReason.isEmpty())
         return RoadOutcome{
             ExitRejected,

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -28,11 +29,12 @@ struct ToolRun
 };
 
 ToolRun upgradePack(const QStringList& arguments,
-                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                    const QString& program = QStringLiteral(UPGRADE_PACK))
 {
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(UPGRADE_PACK), arguments);
+    process.start(program, arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()),
@@ -250,6 +252,115 @@ INSTANTIATE_TEST_SUITE_P(TrustFolders, UpgradePackAgreementTest,
                                          AgreementCase{"NoFolder", {"none"}, false}),
                          caseName<AgreementCase>);
 
+// ---- external signer -----------------------------------------------------------
+
+// A SoftHSM2 token in a temporary folder, as a release engineer's HSM: Ed25519
+// key 01, whose public key the signer is given, and key 02, another. The
+// token tools are this machine's own programs (under the emulator too).
+class SoftHsmToken
+{
+public:
+    static constexpr const char* Pin = "1234";
+
+    bool create()
+    {
+        QFile conf(folder.filePath("softhsm2.conf"));
+        if (!QDir(folder.path()).mkdir("tokens") || !conf.open(QIODevice::WriteOnly))
+            return false;
+        conf.write("directories.tokendir = " + QFile::encodeName(folder.filePath("tokens")) + "\n");
+        conf.close();
+        environment.insert("SOFTHSM2_CONF", conf.fileName());
+        return run("softhsm2-util", {"--init-token", "--free", "--label", "maker", "--so-pin", "4321", "--pin", Pin})
+            && run("pkcs11-tool", tool({"--keypairgen", "--key-type", "EC:edwards25519", "--id", "01"}))
+            && run("pkcs11-tool", tool({"--keypairgen", "--key-type", "EC:edwards25519", "--id", "02"}))
+            && run("pkcs11-tool",
+                   tool({"--read-object", "--type", "pubkey", "--id", "01", "-o", publicKeyPath()}));
+    }
+
+    // The signing command for key `id`: pkcs11-tool reads stdin, writes the raw signature.
+    QString signer(const QString& id, const QString& pin = Pin) const
+    {
+        return tool({"--sign", "--mechanism", "EDDSA", "--id", id}, pin).join(' ').prepend("pkcs11-tool ");
+    }
+    QString publicKeyPath() const { return folder.filePath("token.pub.pem"); }
+
+    QTemporaryDir folder;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+private:
+    static QStringList tool(const QStringList& arguments, const QString& pin = Pin)
+    {
+        return QStringList{"--module", "/usr/lib/softhsm/libsofthsm2.so", "--login", "--pin", pin} + arguments;
+    }
+    bool run(const QString& program, const QStringList& arguments) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        const bool ok = process.waitForFinished(60000) && process.exitCode() == 0;
+        EXPECT_TRUE(ok) << program.toStdString() << ": " << process.readAllStandardError().toStdString()
+                        << process.errorString().toStdString();
+        return ok;
+    }
+};
+
+struct SignerCase : NamedCase
+{
+    bool create; // create the package signed, else sign pkg.bin
+    QString signer; // <01>, <02>: the token's keys' signing commands; <wrong-pin>: 01's with another PIN
+    int exitCode;
+    QString reason; // of the error line
+};
+
+class UpgradePackSignerTest : public UpgradePackTest, public testing::WithParamInterface<SignerCase>
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        token = std::make_unique<SoftHsmToken>();
+        ASSERT_TRUE(token->create()) << "softhsm2 and opensc are in scripts/packages.txt";
+    }
+    static void TearDownTestSuite() { token.reset(); }
+
+    static std::unique_ptr<SoftHsmToken> token;
+};
+
+std::unique_ptr<SoftHsmToken> UpgradePackSignerTest::token;
+
+// The package is written only once the signature checks out against the
+// public key; otherwise it keeps every byte.
+TEST_P(UpgradePackSignerTest, WritesOnlyASignatureOfTheGivenKey)
+{
+    const SignerCase& c = GetParam();
+    const QByteArray before = fixture.read("pkg.bin");
+    QString command = c.signer;
+    command.replace("<wrong-pin>", token->signer("01", "0000"));
+    command.replace(QRegularExpression("<(\\d+)>"), token->signer("\\1"));
+    QStringList arguments = c.create ? QStringList{"create", "-o", path("pkg.bin"), path("kernel.img")}
+                                     : QStringList{"sign", path("pkg.bin")};
+    arguments << "--signer" << command << "--pubkey" << token->publicKeyPath();
+    const ToolRun run = upgradePack(arguments, token->environment);
+    if (c.exitCode != 0) {
+        expectOneErrorLine(run, c.exitCode, c.reason);
+        EXPECT_EQ(fixture.read("pkg.bin"), before);
+        return;
+    }
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const ToolRun verified = upgradePack({"verify", path("pkg.bin"), "--trust", token->publicKeyPath()});
+    EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Token, UpgradePackSignerTest,
+    testing::Values(SignerCase{"TokenKey", false, "<01>", 0, {}},
+                    SignerCase{"TokenKeyOnCreate", true, "<01>", 0, {}},
+                    SignerCase{"OtherTokenKey", false, "<02>", 1, "signature does not check out against key"},
+                    SignerCase{"FailingCommand", false, "<wrong-pin>", 1, "exit code 1: error: PKCS11 function "
+                                                                          "C_Login failed"},
+                    SignerCase{"ShortOutput", false, "<01> | head -c 63", 1,
+                               "the signer returned 63 bytes, not a 64-byte Ed25519 signature"}),
+    caseName<SignerCase>);
+
 struct ReadFault : NamedCase
 {
     const char* command;
@@ -261,14 +372,16 @@ class UpgradePackReadFaultTest : public UpgradePackTest, public testing::WithPar
 {
 };
 
-// The storage fails from the offset on, through the tool's own fault layer.
+// The storage fails from the offset on, through the fault layer of the
+// tool's test build.
 TEST_P(UpgradePackReadFaultTest, ExitsThreeNamingWhereTheReadFailed)
 {
     const qint64 size = QFileInfo(path("pkg.bin")).size();
     const qint64 offset = GetParam().offset < 0 ? size + GetParam().offset : GetParam().offset;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT"), QString::number(offset));
-    const ToolRun run = upgradePack({GetParam().command, path("pkg.bin")}, environment);
+    const ToolRun run
+        = upgradePack({GetParam().command, path("pkg.bin")}, environment, QStringLiteral(UPGRADE_PACK_FAULTY));
     expectOneErrorLine(run, 3, GetParam().reason.arg(offset));
 }
 

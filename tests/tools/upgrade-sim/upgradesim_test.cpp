@@ -5,6 +5,7 @@
 #include "residentmemory.h"
 #include "signingkey.h"
 #include "testing/namedcase.h"
+#include "upgrade/signaturerecord.h"
 
 #include <gtest/gtest.h>
 
@@ -63,9 +64,8 @@ protected:
         ASSERT_TRUE(folder->isValid());
         writeOtherModel();
         writeCorrupted();
-        QFile key(keyPath());
-        ASSERT_TRUE(key.open(QIODevice::WriteOnly));
-        key.write(Upgrade::SigningKey::generate().publicKey().pem());
+        writeKey(keyPath(), Upgrade::SigningKey::generate());
+        writeSigned();
     }
 
     static void TearDownTestSuite() { folder.reset(); }
@@ -73,6 +73,9 @@ protected:
     static QString otherModelPath() { return folder->filePath(QStringLiteral("other-model.upg")); }
     static QString corruptedPath() { return folder->filePath(QStringLiteral("corrupted.upg")); }
     static QString keyPath() { return folder->filePath(QStringLiteral("key.pem")); }
+    static QString signedPath() { return folder->filePath(QStringLiteral("signed.upg")); }
+    static QString signerPath() { return folder->filePath(QStringLiteral("signer.pem")); }
+    static QString signerId;
 
 private:
     static void writeOtherModel()
@@ -87,6 +90,23 @@ private:
         contents.images.push_back(image);
         Upgrade::PackageWriter writer;
         ASSERT_TRUE(writer.write(contents, otherModelPath())) << writer.errorString().toStdString();
+    }
+
+    static void writeKey(const QString& path, const Upgrade::SigningKey& key)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(key.publicKey().pem());
+    }
+
+    static void writeSigned()
+    {
+        const Upgrade::SigningKey signer = Upgrade::SigningKey::generate();
+        writeKey(signerPath(), signer);
+        signerId = Upgrade::Package::keyIdText(signer.publicKey().id());
+        Sim::DemoPackage demo;
+        ASSERT_TRUE(demo.create(64 * 1024, &signer)) << demo.errorString().toStdString();
+        ASSERT_TRUE(QFile::copy(demo.path(), signedPath()));
     }
 
     // The demo with one byte of its last image's data changed.
@@ -108,10 +128,13 @@ private:
 };
 
 std::unique_ptr<QTemporaryDir> UpgradeSimProgram::folder;
+QString UpgradeSimProgram::signerId;
 
 struct Road : testing_support::NamedCase
 {
-    QStringList arguments; // "<other-model>", "<corrupted>", "<key>" stand for the suite's files
+    // "<other-model>", "<corrupted>", "<key>", "<signed>" and its "<signer>"
+    // stand for the suite's files, "<signer-id>" for that key's id
+    QStringList arguments;
     int exitCode;
     QString errorLine; // the whole stderr without the program's prefix; empty: nothing on stderr
     QStringList stdoutLines; // whole lines the road must have printed
@@ -121,25 +144,26 @@ struct Road : testing_support::NamedCase
 class UpgradeSimRoad : public UpgradeSimProgram, public ::testing::WithParamInterface<Road>
 {
 protected:
-    QStringList arguments() const
+    static QStringList filledIn(QStringList list)
     {
-        QStringList list = GetParam().arguments;
         list.replaceInStrings(QStringLiteral("<other-model>"), otherModelPath());
         list.replaceInStrings(QStringLiteral("<corrupted>"), corruptedPath());
         list.replaceInStrings(QStringLiteral("<key>"), keyPath());
-        return list;
+        list.replaceInStrings(QStringLiteral("<signed>"), signedPath());
+        list.replaceInStrings(QStringLiteral("<signer>"), signerPath());
+        return list.replaceInStrings(QStringLiteral("<signer-id>"), signerId);
     }
 };
 
 TEST_P(UpgradeSimRoad, EndsWithItsExitCodeLinesAndBox)
 {
     const Road& road = GetParam();
-    const SimRun run = runSim(arguments());
+    const SimRun run = runSim(filledIn(road.arguments));
     ASSERT_FALSE(run.crashed) << run.err.toStdString();
     EXPECT_EQ(run.exitCode, road.exitCode) << run.out.toStdString() << run.err.toStdString();
     const QString err = road.errorLine.isEmpty() ? QString() : "upgrade-sim: " + road.errorLine + '\n';
     EXPECT_EQ(run.err.toStdString(), err.toStdString());
-    for (const QString& line : road.stdoutLines)
+    for (const QString& line : filledIn(road.stdoutLines))
         EXPECT_TRUE(run.outLines().contains(line)) << line.toStdString() << "\n" << run.out.toStdString();
     EXPECT_EQ(lastBoxLine(run).toStdString(), road.lastBox.toStdString());
 }
@@ -168,6 +192,12 @@ INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimRoad,
             "package rejected: verification failed (package structure or an image digest)",
             { "verify      not verified" }, "" },
         Road { { "SignedDemo" }, { Small, "--signed" }, 0, "", {}, Success },
+        // Only a plug-in that checked the signature makes the record a signer.
+        Road { { "SignedPackageUnchecked" }, { "<signed>" }, 0, "",
+            { "verify      verified (signature record <signer-id> not checked: the plug-in trusts no key)" },
+            Success },
+        Road { { "SignedPackageChecked" }, { "<signed>", "--trust", "<signer>" }, 0, "",
+            { "verify      verified (signed by <signer-id>)" }, Success },
         Road { { "UnsignedDemoWithTrustedKey" }, { Small, "--trust", "<key>" }, 2,
             "package rejected: verification failed (the plug-in logged: signature check fail: no record)",
             { "verify      not verified" }, "" },
