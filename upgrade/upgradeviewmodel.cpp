@@ -30,6 +30,8 @@
 #include <QFile>
 
 #include <cstring>
+#include <exception>
+#include <string>
 
 template <>
 krt::ComponentInfo krt::ComponentTmpl<Upgrade::UpgradeViewModel>::componentInfo = {
@@ -62,6 +64,20 @@ using LCD::ProtoModel::Device::s_NodeList;
 using LCD::ProtoModel::Device::s_UpgradeFileConfig;
 using LCD::ProtoModel::Device::s_UpgradeInfo;
 using LCD::ProtoModel::Device::s_UpgradeProgress;
+
+// Decodes the header of `length` bytes at the file's position. One over the
+// limit is never read: it answers as a header that does not decode.
+bool decodeHeader(QFile& file, qint32 length, s_UpgradeInfo& info, std::string& error)
+{
+    if (length > Package::MaxFieldLength) {
+        error = "header of " + std::to_string(length) + " bytes exceeds the limit of "
+            + std::to_string(Package::MaxFieldLength);
+        return false;
+    }
+    // The reader stops at a NUL byte, which therefore ends the header text.
+    const std::string header = Package::readBounded(file, length).toStdString();
+    return LCD::ProtoModel::decode<s_UpgradeInfo>(header, info, error);
+}
 
 bool queryNode(LCD::Message::MessageHandler& handler, LCD::GlobalMessageHander::QueryInfo<s_NodeList>& query)
 {
@@ -112,8 +128,10 @@ void UpgradeViewModel::decodeJson(const QString& json, CheckPacket& packet)
     Package::decodeCheckJson(json, packet);
 }
 
+// Answers a failure, here the default record, rather than let an exception
+// (out of memory, say) leave the request.
 LCD::ProtoModel::Device::s_UpgradeInfo UpgradeViewModel::getUpgradeInfo(QString path)
-{
+try {
     LCD::ProtoModel::Device::s_UpgradeInfo info;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -129,10 +147,8 @@ LCD::ProtoModel::Device::s_UpgradeInfo UpgradeViewModel::getUpgradeInfo(QString 
                    << headerLength;
         return info;
     }
-    // The reader stops at a NUL byte, which therefore ends the header text.
-    const std::string header = Package::readBounded(file, headerLength).toStdString();
     std::string error;
-    if (!LCD::ProtoModel::decode<LCD::ProtoModel::Device::s_UpgradeInfo>(header, info, error)) {
+    if (!decodeHeader(file, headerLength, info, error)) {
         qWarning() << "upgrade file is invalid, head json decode failed." << error.c_str();
         return info;
     }
@@ -140,6 +156,12 @@ LCD::ProtoModel::Device::s_UpgradeInfo UpgradeViewModel::getUpgradeInfo(QString 
     // the header's own "name" said.
     info.name = magic.toStdString();
     return info;
+} catch (const std::exception& e) {
+    qWarning() << "file information failed:" << e.what();
+    return {};
+} catch (...) {
+    qWarning() << "file information failed: unknown exception";
+    return {};
 }
 
 // ---- Package verification ---------------------------------------------------
@@ -152,8 +174,10 @@ QString UpgradeViewModel::calmd5(QList<QByteArray> parts) const
     return QString::fromLatin1(md5.result().toHex());
 }
 
+// Answers a failure, not verified, rather than let an exception leave the
+// request.
 bool UpgradeViewModel::upgradeCheck(const QString& path)
-{
+try {
     Package::VerifyOptions options;
     options.logFile = __FILE__;
     options.logLine = __LINE__;
@@ -165,6 +189,12 @@ bool UpgradeViewModel::upgradeCheck(const QString& path)
     if (!keys.isEmpty())
         options.trustedKeys = &keys;
     return Package::verify(path, options).ok();
+} catch (const std::exception& e) {
+    qWarning() << "verification failed:" << e.what();
+    return false;
+} catch (...) {
+    qWarning() << "verification failed: unknown exception";
+    return false;
 }
 
 krt::IMessage* UpgradeViewModel::getUpgradeMD5(const krt::IMessage* msg)
