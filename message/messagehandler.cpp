@@ -11,6 +11,7 @@
 #include <QDebug>
 
 #include <cstring>
+#include <exception>
 
 namespace LCD {
 namespace Message {
@@ -28,6 +29,16 @@ bool isIgnoredFrameworkId(int id)
         return true;
     default:
         return false;
+    }
+}
+
+// The warning of a handler that threw. Logging allocates too, so even its
+// own failure stays here.
+void warnHandlerFailed(int id, const char* what) noexcept
+{
+    try {
+        qWarning() << "message handler failed:" << Qt::hex << static_cast<unsigned>(id) << what;
+    } catch (...) {
     }
 }
 
@@ -53,18 +64,27 @@ MessageHandler::~MessageHandler()
     name.clear();
 }
 
+// The host is not built to take exceptions: whatever a handler throws (out
+// of memory, say) ends here as a warning and no answer.
 const krt::IMessage* MessageHandler::handleMessage(const krt::IMessage* message)
 {
     if (!message)
         return nullptr;
     const int id = message->id();
-    if (id == MsgInitialize) {
-        onInit();
-        return nullptr;
+    try {
+        if (id == MsgInitialize) {
+            onInit();
+            return nullptr;
+        }
+        if (isIgnoredFrameworkId(id))
+            return nullptr;
+        return processMsg(id, message);
+    } catch (const std::exception& e) {
+        warnHandlerFailed(id, e.what());
+    } catch (...) {
+        warnHandlerFailed(id, "unknown exception");
     }
-    if (isIgnoredFrameworkId(id))
-        return nullptr;
-    return processMsg(id, message);
+    return nullptr;
 }
 
 const krt::IMessage* MessageHandler::processMsg(int id, const krt::IMessage* message)

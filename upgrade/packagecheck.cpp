@@ -82,8 +82,9 @@ void dropPageCacheAfterRead(QFile& file, const WalkLog& log)
         file.unmap(kept);
 }
 
-// What one verification carries from image to image: the file, the one
-// buffer, the read-ahead with its device looked up once, and the log.
+// What one verification carries from the check block to the last image: the
+// file, the one buffer, the read-ahead with its device looked up once, the
+// log and the signature's digest with its sink.
 struct Walk
 {
     Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog, SignatureCheck& check,
@@ -94,6 +95,7 @@ struct Walk
         , signature(check)
         , buffer(qBound(1, walkOptions.chunkSize, ChunkSize), '\0')
         , readAhead(hints)
+        , hash(check.sink())
     {
     }
 
@@ -103,6 +105,7 @@ struct Walk
     SignatureCheck& signature;
     QByteArray buffer;
     ReadAhead& readAhead;
+    const ByteSink hash;
 };
 
 // Records the file's read error, if it reported one, in the result.
@@ -208,8 +211,9 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     }
     const QByteArray lengthField = file.read(4);
     const uint32_t subHeaderLength = littleEndian32(lengthField);
-    const QByteArray subHeader = readBounded(file, subHeaderLength);
-    walk.signature.addImageHead(lengthField, subHeader);
+    walk.signature.addMagic();
+    walk.signature.add(lengthField.constData(), lengthField.size());
+    const Field subHeader = readField(file, subHeaderLength, walk.hash, walk.buffer);
     // Wraps like the 32-bit size field when the sub-header claims more than
     // the record: the loop then reads to the end of the file.
     const uint32_t dataLength = size - 8u - subHeaderLength;
@@ -220,8 +224,10 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
         log.debug() << "Error reading file: " << file.errorString();
 
     // Sub-headers are ASCII; one that is not JSON keeps the digest in force
-    // (the check block's for the first image, else the previous image's).
-    decodeCheckJson(QString::fromLatin1(untilNul(subHeader)), packet);
+    // (the check block's for the first image, else the previous image's),
+    // and so does one too long to hold.
+    if (!subHeader.cut)
+        decodeCheckJson(QString::fromLatin1(untilNul(subHeader.bytes)), packet);
     if (packet.md5 == digest.computed)
         return VerifyResult::Verified;
     if (log.on())
@@ -283,11 +289,14 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
         result.outcome = VerifyResult::BadMagic;
         return result;
     }
-    const CheckBlock block = readCheckBlock(file);
+    SignatureCheck signature(options.trustedKeys);
+    signature.addMagic();
+    // The buffer is reserved here, once for the whole package: a field too
+    // long to hold streams through it into the signature's digest.
+    Walk walk(file, options, log, signature, readAhead);
+    const CheckBlock block = readCheckBlock(file, walk.hash, walk.buffer);
     if (failedBeforeImages(block.readError, block.readErrorAt, log, result))
         return result;
-    SignatureCheck signature(options.trustedKeys);
-    signature.addHead(block);
     if (log.on())
         log.debug() << "upgradeCheck" << block.headerLength << block.header << block.checkLength << block.raw
                     << block.text;
@@ -300,8 +309,6 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     if (imageSizes.empty())
         return withSignature(result, file, signature, log);
 
-    // The buffer is reserved here, once for all images.
-    Walk walk(file, options, log, signature, readAhead);
     for (size_t i = 0; i < imageSizes.size() && result.ok(); ++i) {
         result.image = static_cast<int>(i);
         result.outcome = verifyImage(walk, imageSizes[i], packet, result);

@@ -1,11 +1,14 @@
 #include "upgrade/packageformat.h"
 
+#include <QDebug>
 #include <QFileDevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QtEndian>
+
+#include <cstring>
 
 namespace Upgrade {
 namespace Package {
@@ -46,23 +49,73 @@ QByteArray readBounded(QIODevice& device, qint64 length)
     return device.read(bounded);
 }
 
-CheckBlock readCheckBlock(QFileDevice& device)
+namespace {
+
+// Hands what is left of a field to the sink through the buffer, one buffer
+// at a time; a short file ends it early.
+void streamRest(QIODevice& device, qint64 rest, const ByteSink& sink, QByteArray& buffer)
+{
+    while (rest > 0) {
+        const qint64 bytesRead = device.read(buffer.data(), qMin<qint64>(rest, buffer.size()));
+        if (bytesRead <= 0)
+            return;
+        sink(buffer.constData(), bytesRead);
+        std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
+        rest -= bytesRead;
+    }
+}
+
+} // namespace
+
+QDebug operator<<(QDebug debug, const Field& field)
+{
+    debug << field.bytes;
+    if (field.cut)
+        debug << "first" << field.bytes.size() << "of" << field.length << "bytes";
+    return debug;
+}
+
+Field readField(QIODevice& device, qint64 length, const ByteSink& sink, QByteArray& buffer)
+{
+    Field field;
+    field.length = length;
+    field.cut = length > MaxFieldLength;
+    field.bytes = readBounded(device, field.cut ? FieldPreviewLength : length);
+    if (sink)
+        sink(field.bytes.constData(), field.bytes.size());
+    const qint64 rest = field.cut ? length - field.bytes.size() : 0;
+    if (rest > 0 && sink)
+        streamRest(device, rest, sink, buffer);
+    else if (rest > 0)
+        device.skip(rest);
+    return field;
+}
+
+CheckBlock readCheckBlock(QFileDevice& device, const ByteSink& sink, QByteArray& buffer)
 {
     CheckBlock block;
     // A file forgets its error at its next read, so each read is asked.
-    const auto checked = [&](const QByteArray& bytes) {
+    const auto checked = [&](auto part) {
         if (device.error() != QFileDevice::NoError && block.readErrorAt < 0) {
             block.readError = device.errorString();
             block.readErrorAt = device.pos();
         }
+        return part;
+    };
+    const auto lengthField = [&]() {
+        const QByteArray bytes = checked(device.read(4));
+        if (sink)
+            sink(bytes.constData(), bytes.size());
         return bytes;
     };
     // The package header is the file-information query's business.
-    block.headerLength = checked(device.read(4));
-    block.header = checked(readBounded(device, littleEndian32(block.headerLength)));
-    block.checkLength = checked(device.read(4));
-    block.raw = checked(readBounded(device, littleEndian32(block.checkLength)));
-    const QByteArray decoded = QByteArray::fromBase64(block.raw);
+    block.headerLength = lengthField();
+    block.header = checked(readField(device, littleEndian32(block.headerLength), sink, buffer));
+    block.checkLength = lengthField();
+    block.raw = checked(readField(device, littleEndian32(block.checkLength), sink, buffer));
+    if (block.raw.cut)
+        return block;
+    const QByteArray decoded = QByteArray::fromBase64(block.raw.bytes);
     block.text = decoded.isNull() ? QString() : QString::fromUtf8(untilNul(decoded));
     decodeCheckJson(block.text, block.packet);
     return block;

@@ -6,7 +6,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
+class QDebug;
 class QFileDevice;
 class QIODevice;
 
@@ -15,6 +17,14 @@ class QIODevice;
 // records, each with its own JSON sub-header.
 namespace Upgrade {
 namespace Package {
+
+// Longest header, check block or sub-header held in memory. Real ones are
+// under 4 KiB; past this a length field would decide how much memory a
+// request takes, so a longer field is passed over and never interpreted.
+constexpr qint64 MaxFieldLength = 4 * 1024 * 1024;
+
+// What the log keeps of a field over the limit.
+constexpr int FieldPreviewLength = 64;
 
 // The first four bytes as an unsigned little-endian number; 0 for fewer bytes.
 uint32_t littleEndian32(const QByteArray& bytes);
@@ -30,13 +40,34 @@ QByteArray untilNul(const QByteArray& bytes);
 // so a forged length field cannot make the read reserve more than the file.
 QByteArray readBounded(QIODevice& device, qint64 length);
 
+// Takes every byte a read takes from the file, in file order.
+using ByteSink = std::function<void(const char* data, qint64 size)>;
+
+// A length-prefixed field as read: whole, or of one longer than
+// MaxFieldLength only its first FieldPreviewLength bytes.
+struct Field
+{
+    QByteArray bytes;
+    qint64 length = 0; // as the length field claims
+    bool cut = false;
+};
+
+// The log form: the bytes, and for a cut field how long it claims to be.
+QDebug operator<<(QDebug debug, const Field& field);
+
+// Reads a field of `length` bytes, or what the file has left of it, handing
+// every byte to `sink`. The rest of a field over the limit streams through
+// `buffer` into the sink (leaving the buffer zero-filled), or without a sink
+// is passed over unread.
+Field readField(QIODevice& device, qint64 length, const ByteSink& sink, QByteArray& buffer);
+
 // What follows the magic up to the first image record, as read and decoded.
 struct CheckBlock
 {
     QByteArray headerLength; // the raw length fields and texts
-    QByteArray header;
+    Field header;
     QByteArray checkLength;
-    QByteArray raw;
+    Field raw;
     QString text; // the Base64-decoded block up to its first NUL
     CheckPacket packet;
     // The first read error, which a later read of the file no longer shows.
@@ -45,8 +76,9 @@ struct CheckBlock
 };
 
 // Reads the header and the check block at the device's position (just past
-// the magic) and decodes the check block's image list.
-CheckBlock readCheckBlock(QFileDevice& device);
+// the magic) and decodes the check block's image list; a cut check block
+// lists no image. `sink` and `buffer` serve readField.
+CheckBlock readCheckBlock(QFileDevice& device, const ByteSink& sink, QByteArray& buffer);
 
 } // namespace Package
 } // namespace Upgrade

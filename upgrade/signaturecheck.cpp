@@ -20,23 +20,17 @@ SignatureCheck::SignatureCheck(const TrustedKeys* trusted)
 
 SignatureCheck::~SignatureCheck() = default;
 
-void SignatureCheck::addHead(const CheckBlock& block)
+void SignatureCheck::addMagic()
 {
-    if (!sha)
-        return;
-    // The walk only compares the magic, which is PackageMagic when it goes on.
+    // The walk only goes on past a magic that is PackageMagic.
     add(PackageMagic, static_cast<qint64>(std::strlen(PackageMagic)));
-    for (const QByteArray* part : {&block.headerLength, &block.header, &block.checkLength, &block.raw})
-        add(*part);
 }
 
-void SignatureCheck::addImageHead(const QByteArray& lengthField, const QByteArray& subHeader)
+ByteSink SignatureCheck::sink()
 {
     if (!sha)
-        return;
-    add(PackageMagic, static_cast<qint64>(std::strlen(PackageMagic)));
-    add(lengthField);
-    add(subHeader);
+        return ByteSink();
+    return [this](const char* data, qint64 size) { add(data, size); };
 }
 
 SignatureVerdict SignatureCheck::finish(QIODevice& device)

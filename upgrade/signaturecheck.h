@@ -1,5 +1,6 @@
 #pragma once
 
+#include "upgrade/packageformat.h"
 #include "upgrade/sha256.h"
 #include "upgrade/signatureverdict.h"
 
@@ -12,7 +13,6 @@ class QIODevice;
 namespace Upgrade {
 namespace Package {
 
-struct CheckBlock;
 class TrustedKeys;
 
 // The signature check that rides along the verification walk: every byte
@@ -31,9 +31,11 @@ public:
 
     bool active() const { return keys != nullptr; }
 
-    // The magic and what readCheckBlock read after it.
-    void addHead(const CheckBlock& block);
-    void addImageHead(const QByteArray& lengthField, const QByteArray& subHeader);
+    // A magic the walk has compared; the rest of the head, length fields
+    // and texts, comes in through sink() as it is read.
+    void addMagic();
+    // Feeds the running digest; null when inactive.
+    ByteSink sink();
     void add(const char* data, qint64 size)
     {
         if (sha)
@@ -45,8 +47,6 @@ public:
     SignatureVerdict finish(QIODevice& device);
 
 private:
-    void add(const QByteArray& bytes) { add(bytes.constData(), bytes.size()); }
-
     const TrustedKeys* keys;
     std::unique_ptr<Sha256> sha;
 };

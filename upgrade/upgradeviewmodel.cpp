@@ -30,6 +30,8 @@
 #include <QFile>
 
 #include <cstring>
+#include <exception>
+#include <string>
 
 template <>
 krt::ComponentInfo krt::ComponentTmpl<Upgrade::UpgradeViewModel>::componentInfo = {
@@ -90,6 +92,20 @@ void rememberAnswer(QHash<QByteArray, Package::FileIdentity>& answers, const QBy
     answers.insert(path, file);
 }
 
+// Decodes the header of `length` bytes at the file's position. One over the
+// limit is never read: it answers as a header that does not decode.
+bool decodeHeader(QFile& file, qint32 length, s_UpgradeInfo& info, std::string& error)
+{
+    if (length > Package::MaxFieldLength) {
+        error = "header of " + std::to_string(length) + " bytes exceeds the limit of "
+            + std::to_string(Package::MaxFieldLength);
+        return false;
+    }
+    // The reader stops at a NUL byte, which therefore ends the header text.
+    const std::string header = Package::readBounded(file, length).toStdString();
+    return LCD::ProtoModel::decode<s_UpgradeInfo>(header, info, error);
+}
+
 bool queryNode(LCD::Message::MessageHandler& handler, LCD::GlobalMessageHander::QueryInfo<s_NodeList>& query)
 {
     // The device side fills the wrapper in place, or clears the slot when it
@@ -139,8 +155,10 @@ void UpgradeViewModel::decodeJson(const QString& json, CheckPacket& packet)
     Package::decodeCheckJson(json, packet);
 }
 
+// Answers a failure, here the default record, rather than let an exception
+// (out of memory, say) leave the request.
 LCD::ProtoModel::Device::s_UpgradeInfo UpgradeViewModel::getUpgradeInfo(QString path)
-{
+try {
     LCD::ProtoModel::Device::s_UpgradeInfo info;
     QFile file(path);
     const bool opened = file.open(QIODevice::ReadOnly);
@@ -161,10 +179,8 @@ LCD::ProtoModel::Device::s_UpgradeInfo UpgradeViewModel::getUpgradeInfo(QString 
                    << headerLength;
         return info;
     }
-    // The reader stops at a NUL byte, which therefore ends the header text.
-    const std::string header = Package::readBounded(file, headerLength).toStdString();
     std::string error;
-    if (!LCD::ProtoModel::decode<LCD::ProtoModel::Device::s_UpgradeInfo>(header, info, error)) {
+    if (!decodeHeader(file, headerLength, info, error)) {
         qWarning() << "upgrade file is invalid, head json decode failed." << error.c_str();
         return info;
     }
@@ -172,6 +188,12 @@ LCD::ProtoModel::Device::s_UpgradeInfo UpgradeViewModel::getUpgradeInfo(QString 
     // the header's own "name" said.
     info.name = magic.toStdString();
     return info;
+} catch (const std::exception& e) {
+    qWarning() << "file information failed:" << e.what();
+    return {};
+} catch (...) {
+    qWarning() << "file information failed: unknown exception";
+    return {};
 }
 
 // ---- Package verification ---------------------------------------------------
@@ -184,8 +206,10 @@ QString UpgradeViewModel::calmd5(QList<QByteArray> parts) const
     return QString::fromLatin1(md5.result().toHex());
 }
 
+// Answers a failure, not verified, rather than let an exception leave the
+// request.
 bool UpgradeViewModel::upgradeCheck(const QString& path)
-{
+try {
     const QMessageLogger log(__FILE__, __LINE__, Q_FUNC_INFO);
     // Read for every request, so keys added or removed count from the next one.
     const Package::TrustPolicy trust = Package::TrustPolicy::fromFolder(trustFolder());
@@ -206,6 +230,12 @@ bool UpgradeViewModel::upgradeCheck(const QString& path)
     if (result.ok() && trust.mode() == Package::TrustPolicy::Enforcing)
         verifiedPackage = {QFile::encodeName(path), result.identity};
     return result.ok();
+} catch (const std::exception& e) {
+    qWarning() << "verification failed:" << e.what();
+    return false;
+} catch (...) {
+    qWarning() << "verification failed: unknown exception";
+    return false;
 }
 
 krt::IMessage* UpgradeViewModel::getUpgradeMD5(const krt::IMessage* msg)

@@ -127,7 +127,8 @@ bool firstImage(const QString& path, ImageSpan& span)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.read(4) != "Vesk")
         return false;
-    const CheckPacket packet = Upgrade::Package::readCheckBlock(file).packet;
+    QByteArray unused; // nothing is streamed without a sink
+    const CheckPacket packet = Upgrade::Package::readCheckBlock(file, {}, unused).packet;
     if (packet.systemImages.empty())
         return false;
     const qint64 record = file.pos();

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -179,6 +181,29 @@ TEST_F(MessageHandlerTest, HandlerRunsOnACopyAndMayRegisterWhileItRuns)
     EXPECT_EQ(seen, (std::vector<int>{1, 1, 1}));
     delivered(handler, Event, 0x13f);
     EXPECT_EQ(late, 1);
+}
+
+// Whatever a handler or the initialise step throws stays in the component:
+// a warning naming the id, and no answer.
+TEST(ThrowingHandler, IsAnsweredWithAWarningAndNoReply)
+{
+    struct Throwing : ProbeHandler
+    {
+        void onInit() override { throw std::runtime_error("init"); }
+    };
+    StandinHost host;
+    ScopedHostApi scope(&host);
+    Throwing handler;
+    handler.registerEvent(0x70, [](const krt::IMessage*) -> const krt::IMessage* { throw std::bad_alloc(); });
+    handler.registerCommand(0x71, [](const krt::IMessage*) -> const krt::IMessage* { throw 71; });
+    testing_support::LogCapture log;
+    EXPECT_EQ(delivered(handler, Event, 0x70), nullptr);
+    EXPECT_EQ(delivered(handler, Command, 0x71), nullptr);
+    EXPECT_EQ(delivered(handler, Event, LCD::Message::MsgInitialize), nullptr);
+    EXPECT_EQ(log.count("message handler failed: 70 std::bad_alloc"), 1);
+    EXPECT_EQ(log.count("message handler failed: 71 unknown exception"), 1);
+    EXPECT_EQ(log.count("message handler failed: ffff0000 init"), 1);
+    EXPECT_EQ(int(log.lines().size()), 3);
 }
 
 // A reply is copied only when its size is the one asked for; the reply slot

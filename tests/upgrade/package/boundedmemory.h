@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -14,8 +15,16 @@
 #endif
 #endif
 
+// Peak resident memory of this process so far.
+inline long peakResidentKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 // Caps this process's address space at what it uses now plus `headroomMiB`,
-// so a read that reserves more than that fails with std::bad_alloc. For use
+// so a request that reserves more than that meets std::bad_alloc. For use
 // inside death-test children only.
 inline void limitAddressSpace(long headroomMiB)
 {
@@ -31,4 +40,14 @@ inline void limitAddressSpace(long headroomMiB)
     const rlim_t limit = static_cast<rlim_t>(kib + headroomMiB * 1024) * 1024;
     const rlimit cap{limit, limit};
     setrlimit(RLIMIT_AS, &cap);
+}
+
+// Leaves this process no block of 1 MiB or more: the address space capped,
+// and every such block that earlier tests freed into the heap taken, so a
+// request for that much fails whatever ran before. Death-test children only.
+inline void takeAllLargeBlocks()
+{
+    limitAddressSpace(1);
+    static void* volatile taken;
+    while ((taken = std::malloc(1 << 20)) != nullptr) { }
 }

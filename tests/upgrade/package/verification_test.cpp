@@ -5,10 +5,12 @@
 
 #include "boundedmemory.h"
 #include "packagefixture.h"
+#include "signingkey.h"
 #include "standin/storage/faultystorage.h"
 #include "testing/hostfixture.h"
 #include "testing/logcapture.h"
 #include "testing/namedcase.h"
+#include "testing/testtrust.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/upgradeids.h"
 #include "upgrade/upgradeviewmodel.h"
@@ -19,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -285,54 +288,143 @@ TEST(VerifyPauseTest, SignalsDoNotShortenThePauses)
     EXPECT_EQ(pausedNs, 10 * 10 * 1000 * 1000);
 }
 
-// ---- bounded reads -----------------------------------------------------------------
+// ---- length fields that claim gigabytes ------------------------------------------
 
 enum class LengthField { Header, CheckBlock, SubHeader };
+enum class Kind { Hostile, SignedOverLimit, AllocationFails };
+
+constexpr quint32 Claim = 0x7ffffff0;
+constexpr qint64 HostileSize = 3LL << 30;
+constexpr int Data = 512;
 
 struct BoundedCase : NamedCase
 {
     LengthField field;
-    bool info; // read by getUpgradeInfo rather than upgradeCheck
+    Kind package;
+    bool trusted; // a key in the trust folder
+    bool fits; // file information decoded the header
+    bool verified;
 };
+
+// Where each length field of a package's bytes is.
+qint64 fieldAt(const QByteArray& bytes, LengthField field)
+{
+    const auto at
+        = [&bytes](qint64 offset) { return qint64(Upgrade::Package::littleEndian32(bytes.mid(offset))); };
+    const qint64 check = 8 + at(4);
+    if (field == LengthField::Header)
+        return 4;
+    return field == LengthField::CheckBlock ? check : check + 4 + at(check) + 4;
+}
+
+// A 3 GiB sparse file whose field claims just under 2 GiB. Its check block
+// lists one image whose data, once the sub-header is passed over, is Data
+// zero bytes: the digest in force must be the check block's.
+QString hostile(PackageFixture& fixture, LengthField field)
+{
+    PackageContents contents = PackageFixture::package({Data});
+    const QByteArray list = R"({"systemImages":[{"type":"system","size":")"
+        + QByteArray::number(8 + Claim + Data) + R"("}],"md5":")"
+        + Upgrade::PackageWriter::md5Hex(QByteArray(Data, '\0')).toLatin1() + "\"}";
+    contents.checkBlock = list.toBase64();
+    const QByteArray bytes = fixture.bytes(contents);
+    const QString path = fixture.writeBytes(PackageFixture::patched(
+        int(fieldAt(bytes, field)), Upgrade::PackageWriter::littleEndian32(Claim))(bytes));
+    QFile(path).resize(HostileSize);
+    return path;
+}
+
+// A package whose field holds `length` real bytes, signed by the key if given.
+QString withLongField(PackageFixture& fixture, LengthField field, qint64 length,
+                      const Upgrade::SigningKey* key)
+{
+    PackageContents contents = PackageFixture::package({Data});
+    const QByteArray text(int(length), ' ');
+    if (field == LengthField::Header)
+        contents.header = text;
+    else
+        contents.images[0].subHeader = text;
+    Upgrade::PackageWriter writer;
+    writer.setSigningKey(key);
+    return fixture.writeBytes(writer.bytes(contents));
+}
 
 class VerifyBoundedTest : public testing::TestWithParam<BoundedCase>
 {
+protected:
+    void TearDown() override { testing_support::setTrustFolder(QString()); }
 };
 
-// A small package whose chosen length field claims gigabytes.
-TEST_P(VerifyBoundedTest, HugeLengthFieldsReadOnlyWhatTheFileHolds)
+// Both requests of the view model in a child, which reports its answers and
+// how far its peak resident memory grew.
+TEST_P(VerifyBoundedTest, AnswersWithinBoundedMemory)
 {
-#ifdef UPGRADE_TEST_ASAN
-    GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
-#else
     const BoundedCase& c = GetParam();
+#ifdef UPGRADE_TEST_ASAN
+    if (c.package == Kind::AllocationFails)
+        GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
+#endif
+    static const Upgrade::SigningKey key = Upgrade::SigningKey::generate();
     PackageFixture fixture;
-    const PackageContents contents = PackageFixture::package({512});
-    const QByteArray bytes = fixture.bytes(contents);
-    const int checkField = 8 + contents.header.size();
-    const int checkLength = static_cast<int>(Upgrade::Package::littleEndian32(bytes.mid(checkField)));
-    const int offsets[] = {4, checkField, checkField + 4 + checkLength + 4};
-    // The header reader takes its field as signed, so it gets just under 2 GiB.
-    const QByteArray claim = c.info ? "\xff\xff\xff\x7f" : "\xf0\xff\xff\xff";
-    const QString path = fixture.writeBytes(PackageFixture::patched(offsets[int(c.field)], claim)(bytes));
+    // The allocation row's 3 MiB header is within the limit: only the cap stops it.
+    const QString path = c.package == Kind::Hostile ? hostile(fixture, c.field)
+        : c.package == Kind::SignedOverLimit
+        ? withLongField(fixture, c.field, Upgrade::Package::MaxFieldLength + 1, &key)
+        : withLongField(fixture, c.field, 3 << 20, nullptr);
+    if (c.trusted) {
+        QFile pem(fixture.path("key.pem"));
+        ASSERT_TRUE(pem.open(QIODevice::WriteOnly) && pem.write(key.publicKey().pem()) > 0);
+        testing_support::setTrustFolder(fixture.path(QString()));
+    }
+    const QString report = fixture.path("report");
     EXPECT_EXIT(
         {
-            limitAddressSpace(256);
+            const long before = peakResidentKiB();
+            if (c.package == Kind::AllocationFails)
+                takeAllLargeBlocks();
+            LogCapture log;
             UpgradeViewModel model;
-            if (c.info)
-                model.getUpgradeInfo(path);
-            else
-                model.upgradeCheck(path);
+            const bool fits = model.getUpgradeInfo(path).modelID != 0;
+            const bool verified = model.upgradeCheck(path);
+            const int failures = log.count("file information failed: std::bad_alloc")
+                + log.count("verification failed: std::bad_alloc");
+            QFile out(report);
+            out.open(QIODevice::WriteOnly);
+            out.write(QByteArray::number(fits) + ' ' + QByteArray::number(verified) + ' '
+                      + QByteArray::number(failures) + ' '
+                      + QByteArray::number(qlonglong(peakResidentKiB() - before)));
+            out.close();
             std::exit(0);
         },
         testing::ExitedWithCode(0), "");
-#endif
+    const QList<QByteArray> answers = fixture.read("report").split(' ');
+    ASSERT_EQ(answers.size(), 4);
+    EXPECT_EQ(answers[0].toInt(), c.fits);
+    EXPECT_EQ(answers[1].toInt(), c.verified);
+    EXPECT_EQ(answers[2].toInt(), c.package == Kind::AllocationFails ? 2 : 0);
+    EXPECT_LT(answers[3].toLong(), 256 * 1024) << "KiB of peak resident memory";
+    std::printf("peak resident memory grew by %ld KiB\n", answers[3].toLong());
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, VerifyBoundedTest,
-                         testing::Values(BoundedCase{"InfoHeader", LengthField::Header, true},
-                                         BoundedCase{"CheckBlock", LengthField::CheckBlock, false},
-                                         BoundedCase{"SubHeader", LengthField::SubHeader, false}),
-                         caseName<BoundedCase>);
+using L = LengthField;
+// clang-format off
+// Without a key the answers are those of the file's other bytes: a header
+// too long to hold does not decode, a check block too long lists no image,
+// a sub-header too long keeps the check block's digest. With a key the
+// hostile files carry no record; the signed ones verify only if every byte
+// passed over was hashed.
+INSTANTIATE_TEST_SUITE_P(Fields, VerifyBoundedTest, testing::Values(
+    BoundedCase{{"Header"}, L::Header, Kind::Hostile, false, false, true},
+    BoundedCase{{"HeaderTrusted"}, L::Header, Kind::Hostile, true, false, false},
+    BoundedCase{{"CheckBlock"}, L::CheckBlock, Kind::Hostile, false, true, true},
+    BoundedCase{{"CheckBlockTrusted"}, L::CheckBlock, Kind::Hostile, true, true, false},
+    BoundedCase{{"SubHeader"}, L::SubHeader, Kind::Hostile, false, true, true},
+    BoundedCase{{"SubHeaderTrusted"}, L::SubHeader, Kind::Hostile, true, true, false},
+    BoundedCase{{"SignedHeader"}, L::Header, Kind::SignedOverLimit, true, false, true},
+    BoundedCase{{"SignedSubHeader"}, L::SubHeader, Kind::SignedOverLimit, true, true, true},
+    // Out of memory in either request: a warning and the failure answer.
+    BoundedCase{{"AllocationFails"}, L::Header, Kind::AllocationFails, false, false, false}),
+    caseName<BoundedCase>);
+// clang-format on
 
 } // namespace
