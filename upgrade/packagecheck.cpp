@@ -242,7 +242,7 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
 // signature record after its last image.
 VerifyResult withSignature(VerifyResult result, QFile& file, SignatureCheck& signature, const WalkLog& log)
 {
-    if (!result.ok() || !signature.active())
+    if (result.outcome != VerifyResult::Verified || !signature.active())
         return result;
     result.signature = signature.finish(file);
     noteReadError(file, result);
@@ -271,6 +271,9 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
 {
     const WalkLog log(options);
     VerifyResult result;
+    // Where the policy reads the record, a walk that stops early never reaches it.
+    if (options.trust.readsRecord())
+        result.signature.status = SignatureVerdict::NotReached;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return result;
@@ -289,7 +292,7 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
         result.outcome = VerifyResult::BadMagic;
         return result;
     }
-    SignatureCheck signature(options.trustedKeys);
+    SignatureCheck signature(options.trust);
     signature.addMagic();
     // The buffer is reserved here, once for the whole package: a field too
     // long to hold streams through it into the signature's digest.
@@ -309,11 +312,11 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     if (imageSizes.empty())
         return withSignature(result, file, signature, log);
 
-    for (size_t i = 0; i < imageSizes.size() && result.ok(); ++i) {
+    for (size_t i = 0; i < imageSizes.size() && result.outcome == VerifyResult::Verified; ++i) {
         result.image = static_cast<int>(i);
         result.outcome = verifyImage(walk, imageSizes[i], packet, result);
     }
-    if (result.ok())
+    if (result.outcome == VerifyResult::Verified)
         result.image = -1;
     return withSignature(result, file, signature, log);
 }

@@ -3,7 +3,8 @@
 #include "upgrade/fileidentity.h"
 #include "upgrade/packageformat.h"
 #include "upgrade/readahead.h"
-#include "upgrade/signatureverdict.h"
+#include "upgrade/signaturecheck.h"
+#include "upgrade/trustpolicy.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,8 +16,6 @@
 // log lines carry the context its caller gives in VerifyOptions.
 namespace Upgrade {
 namespace Package {
-
-class TrustedKeys;
 
 // Image data streams through one buffer of this size.
 constexpr int ChunkSize = 0x500000;
@@ -41,9 +40,9 @@ struct VerifyOptions
     const char* logFile = nullptr;
     int logLine = 0;
     const char* logFunction = nullptr;
-    // Keys one of which must have signed the package. Null: the bytes after
-    // the last image are not read, as on a device that trusts no key.
-    const TrustedKeys* trustedKeys = nullptr;
+    // What the package's signature must be; the default reads no record, as
+    // on a device that enforces no signatures.
+    TrustPolicy trust;
 };
 
 struct VerifyResult
@@ -65,7 +64,7 @@ struct VerifyResult
     // the outcome stays what the walk decided.
     qint64 readErrorAt = -1;
     QString readError;
-    SignatureVerdict signature; // checked once the digests hold, with keys only
+    SignatureVerdict signature; // checked once the digests hold, where the policy reads the record
     FileIdentity identity; // of the file opened, taken before its first read
 
     bool ok() const { return outcome == Verified && signature.accepts(); }

@@ -2,9 +2,10 @@
 
 #include "upgrade/packageformat.h"
 #include "upgrade/signaturerecord.h"
-#include "upgrade/trustedkeys.h"
+#include "upgrade/trustpolicy.h"
 #include "upgrade/upgradeids.h"
 
+#include <QDebug>
 #include <QIODevice>
 
 #include <cstring>
@@ -12,9 +13,9 @@
 namespace Upgrade {
 namespace Package {
 
-SignatureCheck::SignatureCheck(const TrustedKeys* trusted)
-    : keys(trusted)
-    , sha(trusted ? std::make_unique<Sha256>() : nullptr)
+SignatureCheck::SignatureCheck(const TrustPolicy& trust)
+    : policy(trust)
+    , sha(trust.readsRecord() ? std::make_unique<Sha256>() : nullptr)
 {
 }
 
@@ -43,7 +44,7 @@ SignatureVerdict SignatureCheck::finish(QIODevice& device)
     // One byte past the bound tells a record at the bound from a longer tail.
     const QByteArray tail = readBounded(device, SignatureRecord::MaxLength + 1);
     const std::optional<SignatureRecord> record = SignatureRecord::parse(tail, &verdict.problem);
-    const PublicKey* key = record ? keys->find(record->keyId) : nullptr;
+    const PublicKey* key = record ? policy.find(record->keyId) : nullptr;
     if (record)
         verdict.keyId = keyIdText(record->keyId);
     if (tail.isEmpty())
@@ -60,6 +61,27 @@ SignatureVerdict SignatureCheck::finish(QIODevice& device)
     else
         verdict.status = SignatureVerdict::Valid;
     return verdict;
+}
+
+QDebug operator<<(QDebug debug, const SignatureVerdict& verdict)
+{
+    switch (verdict.status) {
+    case SignatureVerdict::NoRecord:
+        return debug << "no record";
+    case SignatureVerdict::MalformedRecord:
+        return debug << "malformed record" << verdict.problem;
+    case SignatureVerdict::UnknownKey:
+        return debug << "unknown key id" << verdict.keyId;
+    case SignatureVerdict::InvalidSignature:
+        return debug << "invalid signature, key id" << verdict.keyId;
+    case SignatureVerdict::SignedBytesDiffer:
+        return debug << "signed bytes differ, key id" << verdict.keyId;
+    case SignatureVerdict::NotRequired:
+    case SignatureVerdict::NotReached:
+    case SignatureVerdict::Valid:
+        break;
+    }
+    return debug << "valid";
 }
 
 } // namespace Package

@@ -2,34 +2,60 @@
 
 #include "upgrade/packageformat.h"
 #include "upgrade/sha256.h"
-#include "upgrade/signatureverdict.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <memory>
 
+class QDebug;
 class QIODevice;
 
 namespace Upgrade {
 namespace Package {
 
-class TrustedKeys;
+class TrustPolicy;
+
+// What the signature record after a package's last image says, judged
+// against the trust policy's keys.
+struct SignatureVerdict
+{
+    enum Status {
+        NotRequired, // the policy reads no record: the digests decide alone
+        NotReached, // the walk failed (magic, digests, storage) before the record
+        Valid,
+        NoRecord, // nothing follows the last image
+        MalformedRecord,
+        UnknownKey, // no trusted key has this id (a refusing or signer's policy trusts none)
+        InvalidSignature,
+        SignedBytesDiffer, // a valid record for other bytes
+    };
+
+    Status status = NotRequired;
+    QString keyId; // of the record, once it parsed
+    QString problem; // what is wrong with a malformed record
+    qint64 signedLength = 0; // package bytes before the record
+    QByteArray digest; // their SHA-256
+
+    bool accepts() const { return status == NotRequired || status == Valid; }
+};
+
+// Why a check failed, as the walk's log line gives it.
+QDebug operator<<(QDebug debug, const SignatureVerdict& verdict);
 
 // The signature check that rides along the verification walk: every byte
 // the walk reads goes into a running SHA-256, and the record that follows
-// the last image is judged against it. Without keys it does nothing at all,
-// so a device that trusts no key reads and hashes exactly what it did before.
+// the last image is judged against it. Under a policy that reads no record
+// it does nothing at all.
 class SignatureCheck
 {
 public:
-    // Null keys: inactive. An empty set still hashes and reads the record,
-    // for a signer that needs the digest and trusts nothing.
-    explicit SignatureCheck(const TrustedKeys* keys);
+    explicit SignatureCheck(const TrustPolicy& policy);
     ~SignatureCheck();
     SignatureCheck(const SignatureCheck&) = delete;
     SignatureCheck& operator=(const SignatureCheck&) = delete;
 
-    bool active() const { return keys != nullptr; }
+    bool active() const { return sha != nullptr; }
 
     // A magic the walk has compared; the rest of the head, length fields
     // and texts, comes in through sink() as it is read.
@@ -47,7 +73,7 @@ public:
     SignatureVerdict finish(QIODevice& device);
 
 private:
-    const TrustedKeys* keys;
+    const TrustPolicy& policy;
     std::unique_ptr<Sha256> sha;
 };
 

@@ -63,6 +63,22 @@ TrustPolicy TrustPolicy::fromPaths(const QStringList& paths)
     return policy;
 }
 
+TrustPolicy TrustPolicy::recordOnly()
+{
+    TrustPolicy policy;
+    policy.policyMode = RecordOnly;
+    return policy;
+}
+
+const PublicKey* TrustPolicy::find(const QByteArray& keyId) const
+{
+    for (const PublicKey& key : keys) {
+        if (key.id() == keyId)
+            return &key;
+    }
+    return nullptr;
+}
+
 void TrustPolicy::readFolder(const QString& folder)
 {
     // System lists broken links too: they deserve their warning.
@@ -84,12 +100,12 @@ void TrustPolicy::readFile(const QFileInfo& entry)
     if (key.isNull())
         skippedKeys.push_back({entry.filePath(), error});
     else
-        keys.add(key);
+        keys.push_back(key);
 }
 
 void TrustPolicy::refuseWithoutKeys(const QString& reason)
 {
-    if (!keys.isEmpty())
+    if (!keys.empty())
         return;
     policyMode = Refusing;
     why = reason;

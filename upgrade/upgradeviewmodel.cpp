@@ -225,7 +225,7 @@ try {
     options.logFile = __FILE__;
     options.logLine = __LINE__;
     options.logFunction = Q_FUNC_INFO;
-    options.trustedKeys = trust.requiredKeys();
+    options.trust = trust;
     const Package::VerifyResult result = Package::verify(path, options);
     if (result.ok() && trust.mode() == Package::TrustPolicy::Enforcing)
         verifiedPackage = {QFile::encodeName(path), result.identity};

@@ -16,7 +16,7 @@
 #include "signingkey.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/sha256.h"
-#include "upgrade/trustedkeys.h"
+#include "upgrade/trustpolicy.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -181,25 +181,22 @@ double spawn(const std::vector<std::string>& argv, long* maxRssKiB = nullptr, in
     return elapsed;
 }
 
-Upgrade::Package::TrustedKeys trusting(const QString& publicKeyFile)
+// The policy of a device that trusts the key of `publicKeyFile`, or of one
+// that enforces nothing when it is empty.
+Upgrade::Package::TrustPolicy trusting(const QString& publicKeyFile)
 {
-    Upgrade::Package::TrustedKeys keys;
-    QString error;
-    const Upgrade::Package::PublicKey key = Upgrade::Package::PublicKey::fromFile(publicKeyFile, &error);
-    if (!key.isNull())
-        keys.add(key);
-    return keys;
+    return publicKeyFile.isEmpty() ? Upgrade::Package::TrustPolicy()
+                                   : Upgrade::Package::TrustPolicy::fromPaths({publicKeyFile});
 }
 
 // Verifies one package, with the key of `publicKeyFile` trusted unless empty.
 int rssChild(const QString& path, const QString& publicKeyFile)
 {
     qInstallMessageHandler(discardLog);
-    const Upgrade::Package::TrustedKeys keys = trusting(publicKeyFile);
     Upgrade::Package::VerifyOptions options;
     options.pauseAfterChunk = false; // memory does not depend on the pauses
     options.dropPageCache = false;
-    options.trustedKeys = publicKeyFile.isEmpty() ? nullptr : &keys;
+    options.trust = trusting(publicKeyFile);
     return Upgrade::Package::verify(path, options).ok() ? 0 : 1;
 }
 
@@ -249,7 +246,7 @@ int main(int argc, char* argv[])
         || keyFile.write(key.publicKey().pem()) <= 0)
         return 2;
     keyFile.close();
-    const Upgrade::Package::TrustedKeys keys = trusting(publicKey);
+    const Upgrade::Package::TrustPolicy keys = trusting(publicKey);
     warm(big);
     qInstallMessageHandler(discardLog);
 
@@ -271,7 +268,7 @@ int main(int argc, char* argv[])
             return std::fprintf(stderr, "verify_bench: the package did not verify\n"), 2;
         chunks = result.chunks;
         Upgrade::Package::VerifyOptions trusted = device;
-        trusted.trustedKeys = &keys;
+        trusted.trust = keys;
         const auto trustedStart = Clock::now();
         if (!Upgrade::Package::verify(big, trusted).ok())
             return std::fprintf(stderr, "verify_bench: the signature did not verify\n"), 2;

@@ -57,8 +57,8 @@ struct Harness
         if (!key.open(QIODevice::WriteOnly) || key.write(FuzzKey) <= 0)
             std::abort();
         key.close();
-        policy = Upgrade::Package::TrustPolicy::fromFolder(folder);
-        if (policy.mode() != Upgrade::Package::TrustPolicy::Enforcing)
+        options.trust = Upgrade::Package::TrustPolicy::fromFolder(folder);
+        if (options.trust.mode() != Upgrade::Package::TrustPolicy::Enforcing)
             std::abort();
         options.pauseAfterChunk = false;
         options.dropPageCache = false;
@@ -66,7 +66,6 @@ struct Harness
         options.logFile = __FILE__;
         options.logLine = __LINE__;
         options.logFunction = "fuzz_package";
-        options.trustedKeys = policy.requiredKeys();
     }
     ~Harness()
     {
@@ -78,7 +77,6 @@ struct Harness
     QString path;
     QString folder;
     Upgrade::UpgradeViewModel model;
-    Upgrade::Package::TrustPolicy policy;
     Upgrade::Package::VerifyOptions options;
 };
 

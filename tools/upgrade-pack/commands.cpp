@@ -93,7 +93,8 @@ int signatureFailure(const Upgrade::Package::SignatureVerdict& verdict)
             QStringLiteral("verify: signature invalid: signed bytes differ (key %1)").arg(verdict.keyId),
             Commands::ExitSignatureInvalid);
     case SignatureVerdict::InvalidSignature:
-    case SignatureVerdict::NotChecked:
+    case SignatureVerdict::NotRequired:
+    case SignatureVerdict::NotReached:
     case SignatureVerdict::Valid:
         break;
     }
@@ -112,12 +113,12 @@ Upgrade::Package::TrustPolicy trustPolicy(const QStringList& paths)
     return policy;
 }
 
-Upgrade::Package::VerifyOptions workstationWalk(const Upgrade::Package::TrustedKeys* keys)
+Upgrade::Package::VerifyOptions workstationWalk(const Upgrade::Package::TrustPolicy& trust)
 {
     Upgrade::Package::VerifyOptions options;
     options.pauseAfterChunk = false;
     options.dropPageCache = false;
-    options.trustedKeys = keys;
+    options.trust = trust;
     return options;
 }
 
@@ -309,7 +310,7 @@ int Commands::verify(const QStringList& arguments)
     if (!armStorageFault(path, exitCode))
         return exitCode;
     const Upgrade::Package::VerifyResult result
-        = Upgrade::Package::verify(path, workstationWalk(policy.requiredKeys()));
+        = Upgrade::Package::verify(path, workstationWalk(policy));
     // Whatever the digests said: what could not be read is not verified.
     if (result.readErrorAt >= 0)
         return fail(
@@ -346,11 +347,11 @@ int Commands::sign(const QStringList& arguments)
         return exitCode;
     if (!signer)
         return fail(QStringLiteral("sign: --key or --signer is required"), ExitUsage);
-    // No key trusted: the walk computes the digest of the signed bytes and
-    // reports what follows them, which nothing judges here.
-    const Upgrade::Package::TrustedKeys none;
+    // The walk computes the digest of the signed bytes and reports what
+    // follows them, which nothing judges here.
     const QString path = parser.positionalArguments().front();
-    const Upgrade::Package::VerifyResult result = Upgrade::Package::verify(path, workstationWalk(&none));
+    const Upgrade::Package::VerifyResult result
+        = Upgrade::Package::verify(path, workstationWalk(Upgrade::Package::TrustPolicy::recordOnly()));
     if (result.outcome != Upgrade::Package::VerifyResult::Verified)
         return fail(QStringLiteral("sign: %1").arg(describe(result, path)));
     const Upgrade::Package::SignatureVerdict& old = result.signature;
