@@ -11,7 +11,6 @@
 #include "standin/storage/faultystorage.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/publickey.h"
-#include "upgrade/trustfolder.h"
 #include "upgrade/trustpolicy.h"
 #include "upgrade/upgradeviewmodel.h"
 
@@ -149,12 +148,6 @@ void compare(const FaultyStorage::Fault& fault, const VerifyResult& clean, const
 }
 
 } // namespace
-
-// The view model here only reads headers; its trust folder stays unread.
-QString Upgrade::trustFolder()
-{
-    return QString();
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
