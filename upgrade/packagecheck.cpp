@@ -1,7 +1,7 @@
 #include "upgrade/packagecheck.h"
 
+#include "upgrade/layoutreader.h"
 #include "upgrade/signaturecheck.h"
-#include "upgrade/upgradeids.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
@@ -83,13 +83,14 @@ void dropPageCacheAfterRead(QFile& file, const WalkLog& log)
 }
 
 // What one verification carries from the check block to the last image: the
-// file, the one buffer, the read-ahead with its device looked up once, the
-// log and the signature's digest with its sink.
+// file and its layout reader, the one buffer, the read-ahead with its device
+// looked up once, the log and the signature's digest with its sink.
 struct Walk
 {
-    Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog, SignatureCheck& check,
-         ReadAhead& hints)
+    Walk(QFile& packageFile, LayoutReader& layout, const VerifyOptions& walkOptions, const WalkLog& walkLog,
+         SignatureCheck& check, ReadAhead& hints)
         : file(packageFile)
+        , reader(layout)
         , options(walkOptions)
         , log(walkLog)
         , signature(check)
@@ -97,9 +98,11 @@ struct Walk
         , readAhead(hints)
         , hash(check.sink())
     {
+        reader.streamFields(hash, buffer);
     }
 
     QFile& file;
+    LayoutReader& reader;
     const VerifyOptions& options;
     const WalkLog& log;
     SignatureCheck& signature;
@@ -203,31 +206,25 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
 {
     QFile& file = walk.file;
     const WalkLog& log = walk.log;
-    if (file.read(4) != PackageMagic) {
+    ImageRecord record = walk.reader.readRecordMagic(size);
+    if (!isMagic(record.magic)) {
         noteReadError(file, result);
         if (log.on())
             log.debug() << "head check fail";
         return VerifyResult::BadImageMagic;
     }
-    const QByteArray lengthField = file.read(4);
-    const uint32_t subHeaderLength = littleEndian32(lengthField);
     walk.signature.addMagic();
-    walk.signature.add(lengthField.constData(), lengthField.size());
-    const Field subHeader = readField(file, subHeaderLength, walk.hash, walk.buffer);
-    // Wraps like the 32-bit size field when the sub-header claims more than
-    // the record: the loop then reads to the end of the file.
-    const uint32_t dataLength = size - 8u - subHeaderLength;
-    const ImageDigest digest = hashImageData(walk, dataLength);
+    walk.reader.readSubHeader(record);
+    const ImageDigest digest = hashImageData(walk, record.dataLength());
     result.chunks += digest.chunks;
     result.drops += digest.drops;
     if (noteReadError(file, result) && log.on())
         log.debug() << "Error reading file: " << file.errorString();
 
-    // Sub-headers are ASCII; one that is not JSON keeps the digest in force
-    // (the check block's for the first image, else the previous image's),
-    // and so does one too long to hold.
-    if (!subHeader.cut)
-        decodeCheckJson(QString::fromLatin1(untilNul(subHeader.bytes)), packet);
+    // A sub-header that is not JSON keeps the digest in force (the check
+    // block's for the first image, else the previous image's), and so does
+    // one too long to hold.
+    decodeCheckJson(record.text, packet);
     if (packet.md5 == digest.computed)
         return VerifyResult::Verified;
     if (log.on())
@@ -279,11 +276,11 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     // read-ahead must not start on the header, or it runs on from there past
     // the hints into pages the drops evict.
     ReadAhead readAhead(file, options.readAhead);
-    const QByteArray magic = file.read(4);
-    const bool magicFailed = file.error() != QFileDevice::NoError;
-    if (failedBeforeImages(file.errorString(), magicFailed ? file.pos() : -1, log, result))
+    LayoutReader reader(file);
+    const QByteArray magic = reader.readMagic();
+    if (failedBeforeImages(reader.readError(), reader.readErrorAt(), log, result))
         return result;
-    if (magic != PackageMagic) {
+    if (!isMagic(magic)) {
         if (log.on())
             log.debug() << "head check fail";
         result.outcome = VerifyResult::BadMagic;
@@ -293,9 +290,9 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     signature.addMagic();
     // The buffer is reserved here, once for the whole package: a field too
     // long to hold streams through it into the signature's digest.
-    Walk walk(file, options, log, signature, readAhead);
-    const CheckBlock block = readCheckBlock(file, walk.hash, walk.buffer);
-    if (failedBeforeImages(block.readError, block.readErrorAt, log, result))
+    Walk walk(file, reader, options, log, signature, readAhead);
+    const CheckBlock block = reader.readHead();
+    if (failedBeforeImages(reader.readError(), reader.readErrorAt(), log, result))
         return result;
     if (log.on())
         log.debug() << "upgradeCheck" << block.headerLength << block.header << block.checkLength << block.raw

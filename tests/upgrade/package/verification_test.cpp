@@ -11,12 +11,12 @@
 #include "testing/logcapture.h"
 #include "testing/namedcase.h"
 #include "testing/testtrust.h"
+#include "upgrade/layoutreader.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/upgradeids.h"
 #include "upgrade/upgradeviewmodel.h"
 
 #include <QFile>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -51,21 +51,25 @@ PackageFixture::Change subHeader(int image, const QByteArray& text)
     return [=](PackageContents& c) { c.images[size_t(image)].subHeader = text; };
 }
 
-// Where each part of a laid-out package starts.
+// Where each part of the package at `path` starts, as the core reads it.
 struct Layout
 {
-    explicit Layout(const QByteArray& bytes)
+    explicit Layout(const QString& path)
     {
-        const auto field = [&bytes](qint64 at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
-        const qint64 checkLength = 8 + field(4);
-        checkBlock = checkLength + 4;
-        const qint64 image = checkBlock + field(checkLength);
-        data = image + 8 + field(image + 4);
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        Upgrade::Package::LayoutReader reader(file);
+        reader.readMagic();
+        const Upgrade::Package::CheckBlock head = reader.readHead();
+        header = head.header.at;
+        checkBlock = head.raw.at;
+        const Upgrade::Package::ImageRecord image = reader.readImage(head.packet.systemImages.at(0));
+        subHeader = image.subHeader.at;
+        data = image.dataOffset();
     }
 
     qint64 magic = 0;
-    qint64 header = 8;
-    qint64 checkBlock, data;
+    qint64 header, checkBlock, subHeader, data;
 };
 
 // ---- outcomes over the package kinds and failing storage under them -------------
@@ -146,10 +150,10 @@ TEST_P(VerifyOutcomeTest, AnswerAndLogLines)
     const VerifyCase& c = GetParam();
     const QString path = c.recipe.sizes.empty() ? fixture.path("absent.bin") : fixture.build(c.recipe);
     QFile file(path);
-    const bool checkBlockRead = file.open(QIODevice::ReadOnly) && file.read(4) == "Vesk";
+    const bool checkBlockRead = file.open(QIODevice::ReadOnly) && Upgrade::Package::isMagic(file.read(4));
     if (c.region) {
         FaultyStorage::Fault armed = c.fault;
-        armed.offset = c.fault.readLimit > 0 ? -1 : Layout(fixture.read("pkg.bin")).*c.region + c.delta;
+        armed.offset = c.fault.readLimit > 0 ? -1 : Layout(path).*c.region + c.delta;
         ASSERT_TRUE(FaultyStorage::arm(path, armed));
     }
     LogCapture log;
@@ -306,15 +310,14 @@ struct BoundedCase : NamedCase
     bool verified;
 };
 
-// Where each length field of a package's bytes is.
-qint64 fieldAt(const QByteArray& bytes, LengthField field)
+// Where the length field of a package's part is: just before the part.
+qint64 fieldAt(const QString& path, LengthField field)
 {
-    const auto at
-        = [&bytes](qint64 offset) { return qint64(Upgrade::Package::littleEndian32(bytes.mid(offset))); };
-    const qint64 check = 8 + at(4);
-    if (field == LengthField::Header)
-        return 4;
-    return field == LengthField::CheckBlock ? check : check + 4 + at(check) + 4;
+    const Layout layout(path);
+    const qint64 part = field == LengthField::Header ? layout.header
+        : field == LengthField::CheckBlock           ? layout.checkBlock
+                                                     : layout.subHeader;
+    return part - 4;
 }
 
 // A 3 GiB sparse file whose field claims just under 2 GiB. Its check block
@@ -329,7 +332,7 @@ QString hostile(PackageFixture& fixture, LengthField field)
     contents.checkBlock = list.toBase64();
     const QByteArray bytes = fixture.bytes(contents);
     const QString path = fixture.writeBytes(PackageFixture::patched(
-        int(fieldAt(bytes, field)), Upgrade::PackageWriter::littleEndian32(Claim))(bytes));
+        int(fieldAt(fixture.writeBytes(bytes), field)), Upgrade::PackageWriter::lengthField(Claim))(bytes));
     QFile(path).resize(HostileSize);
     return path;
 }
