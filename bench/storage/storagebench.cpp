@@ -12,6 +12,7 @@
 #include "packagewriter.h"
 #include "upgrade/layoutreader.h"
 #include "upgrade/packagecheck.h"
+#include "upgrade/storagepacing.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
