@@ -294,7 +294,6 @@ TEST(VerifyPauseTest, SignalsDoNotShortenThePauses)
 
 // ---- length fields that claim gigabytes ------------------------------------------
 
-enum class LengthField { Header, CheckBlock, SubHeader };
 enum class Kind { Hostile, SignedOverLimit, AllocationFails };
 
 constexpr quint32 Claim = 0x7ffffff0;
@@ -303,27 +302,18 @@ constexpr int Data = 512;
 
 struct BoundedCase : NamedCase
 {
-    LengthField field;
+    qint64 Layout::*field; // the part whose length field claims too much
     Kind package;
     bool trusted; // a key in the trust folder
     bool fits; // file information decoded the header
     bool verified;
 };
 
-// Where the length field of a package's part is: just before the part.
-qint64 fieldAt(const QString& path, LengthField field)
-{
-    const Layout layout(path);
-    const qint64 part = field == LengthField::Header ? layout.header
-        : field == LengthField::CheckBlock           ? layout.checkBlock
-                                                     : layout.subHeader;
-    return part - 4;
-}
-
-// A 3 GiB sparse file whose field claims just under 2 GiB. Its check block
+// A 3 GiB sparse file whose part claims just under 2 GiB in its length field,
+// the 4 bytes before it. Its check block
 // lists one image whose data, once the sub-header is passed over, is Data
 // zero bytes: the digest in force must be the check block's.
-QString hostile(PackageFixture& fixture, LengthField field)
+QString hostile(PackageFixture& fixture, qint64 Layout::*field)
 {
     PackageContents contents = PackageFixture::package({Data});
     const QByteArray list = R"({"systemImages":[{"type":"system","size":")"
@@ -332,18 +322,18 @@ QString hostile(PackageFixture& fixture, LengthField field)
     contents.checkBlock = list.toBase64();
     const QByteArray bytes = fixture.bytes(contents);
     const QString path = fixture.writeBytes(PackageFixture::patched(
-        int(fieldAt(fixture.writeBytes(bytes), field)), Upgrade::PackageWriter::lengthField(Claim))(bytes));
+        int(Layout(fixture.writeBytes(bytes)).*field - 4), Upgrade::PackageWriter::lengthField(Claim))(bytes));
     QFile(path).resize(HostileSize);
     return path;
 }
 
 // A package whose field holds `length` real bytes, signed by the key if given.
-QString withLongField(PackageFixture& fixture, LengthField field, qint64 length,
+QString withLongField(PackageFixture& fixture, qint64 Layout::*field, qint64 length,
                       const Upgrade::SigningKey* key)
 {
     PackageContents contents = PackageFixture::package({Data});
     const QByteArray text(int(length), ' ');
-    if (field == LengthField::Header)
+    if (field == &Layout::header)
         contents.header = text;
     else
         contents.images[0].subHeader = text;
@@ -409,7 +399,7 @@ TEST_P(VerifyBoundedTest, AnswersWithinBoundedMemory)
     std::printf("peak resident memory grew by %ld KiB\n", answers[3].toLong());
 }
 
-using L = LengthField;
+using L = Layout;
 // clang-format off
 // Without a key the answers are those of the file's other bytes: a header
 // too long to hold does not decode, a check block too long lists no image,
@@ -417,16 +407,16 @@ using L = LengthField;
 // hostile files carry no record; the signed ones verify only if every byte
 // passed over was hashed.
 INSTANTIATE_TEST_SUITE_P(Fields, VerifyBoundedTest, testing::Values(
-    BoundedCase{{"Header"}, L::Header, Kind::Hostile, false, false, true},
-    BoundedCase{{"HeaderTrusted"}, L::Header, Kind::Hostile, true, false, false},
-    BoundedCase{{"CheckBlock"}, L::CheckBlock, Kind::Hostile, false, true, true},
-    BoundedCase{{"CheckBlockTrusted"}, L::CheckBlock, Kind::Hostile, true, true, false},
-    BoundedCase{{"SubHeader"}, L::SubHeader, Kind::Hostile, false, true, true},
-    BoundedCase{{"SubHeaderTrusted"}, L::SubHeader, Kind::Hostile, true, true, false},
-    BoundedCase{{"SignedHeader"}, L::Header, Kind::SignedOverLimit, true, false, true},
-    BoundedCase{{"SignedSubHeader"}, L::SubHeader, Kind::SignedOverLimit, true, true, true},
+    BoundedCase{{"Header"}, &L::header, Kind::Hostile, false, false, true},
+    BoundedCase{{"HeaderTrusted"}, &L::header, Kind::Hostile, true, false, false},
+    BoundedCase{{"CheckBlock"}, &L::checkBlock, Kind::Hostile, false, true, true},
+    BoundedCase{{"CheckBlockTrusted"}, &L::checkBlock, Kind::Hostile, true, true, false},
+    BoundedCase{{"SubHeader"}, &L::subHeader, Kind::Hostile, false, true, true},
+    BoundedCase{{"SubHeaderTrusted"}, &L::subHeader, Kind::Hostile, true, true, false},
+    BoundedCase{{"SignedHeader"}, &L::header, Kind::SignedOverLimit, true, false, true},
+    BoundedCase{{"SignedSubHeader"}, &L::subHeader, Kind::SignedOverLimit, true, true, true},
     // Out of memory in either request: a warning and the failure answer.
-    BoundedCase{{"AllocationFails"}, L::Header, Kind::AllocationFails, false, false, false}),
+    BoundedCase{{"AllocationFails"}, &L::header, Kind::AllocationFails, false, false, false}),
     caseName<BoundedCase>);
 // clang-format on
 
