@@ -1,95 +1,30 @@
 #include "upgrade/packagecheck.h"
 
+#include "upgrade/layoutreader.h"
 #include "upgrade/signaturecheck.h"
-#include "upgrade/upgradeids.h"
+#include "upgrade/storagepacing.h"
+#include "upgrade/walklog.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QFile>
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace Upgrade {
 namespace Package {
 
-void pauseAfterChunk()
-{
-    timespec request{0, 10 * 1000 * 1000};
-    timespec left{};
-    while (nanosleep(&request, &left) == -1 && errno == EINTR)
-        request = left;
-}
-
 namespace {
 
-// Log sink of one walk: lines carry the context given in the options, or are
-// dropped when the walk is silent.
-class WalkLog
-{
-public:
-    explicit WalkLog(const VerifyOptions& options)
-        : logger(options.logFile, options.logLine, options.logFunction)
-        , enabled(options.logFunction != nullptr)
-    {
-    }
-
-    bool on() const { return enabled; }
-    QDebug debug() const { return logger.debug(); }
-    QDebug warning() const { return logger.warning(); }
-
-private:
-    QMessageLogger logger;
-    bool enabled;
-};
-
-// Keeps a long verification from filling the device's memory with cached
-// pages of a file that is read once.
-void dropPageCache(const WalkLog& log)
-{
-    const int status = std::system("echo 3 > /proc/sys/vm/drop_caches");
-    if (!log.on())
-        return;
-    if (status == 0)
-        log.warning() << "Sync command executed successfully\n";
-    else
-        log.warning() << "Error executing sync command\n";
-}
-
-// Drops the page cache but the page that holds both the end of the chunk just
-// read and the start of the next, which storage would otherwise serve twice.
-// The drop passes over pages mapped into a process, so that page is mapped
-// and locked for the moment of the drop; it stays cached after the unmap.
-// mlock rather than a touch: a file cut short meanwhile fails the call
-// instead of raising SIGBUS, and the drop then simply takes the page.
-void dropPageCacheAfterRead(QFile& file, const WalkLog& log)
-{
-    static const qint64 page = sysconf(_SC_PAGESIZE);
-    const qint64 at = file.pos();
-    uchar* kept = at % page != 0 ? file.map(at - at % page, page) : nullptr;
-    if (kept) {
-        // No read-around: the page itself is cached already.
-        madvise(kept, static_cast<size_t>(page), MADV_RANDOM);
-        mlock(kept, static_cast<size_t>(page));
-    }
-    dropPageCache(log);
-    if (kept)
-        file.unmap(kept);
-}
-
 // What one verification carries from the check block to the last image: the
-// file, the one buffer, the read-ahead with its device looked up once, the
-// log and the signature's digest with its sink.
+// file and its layout reader, the one buffer, the read-ahead with its device
+// looked up once, the log and the signature's digest with its sink.
 struct Walk
 {
-    Walk(QFile& packageFile, const VerifyOptions& walkOptions, const WalkLog& walkLog, SignatureCheck& check,
-         ReadAhead& hints)
+    Walk(QFile& packageFile, LayoutReader& layout, const VerifyOptions& walkOptions, const WalkLog& walkLog,
+         SignatureCheck& check, ReadAhead& hints)
         : file(packageFile)
+        , reader(layout)
         , options(walkOptions)
         , log(walkLog)
         , signature(check)
@@ -97,9 +32,11 @@ struct Walk
         , readAhead(hints)
         , hash(check.sink())
     {
+        reader.streamFields(hash, buffer);
     }
 
     QFile& file;
+    LayoutReader& reader;
     const VerifyOptions& options;
     const WalkLog& log;
     SignatureCheck& signature;
@@ -128,8 +65,7 @@ bool failedBeforeImages(const QString& error, qint64 at, const WalkLog& log, Ver
         return false;
     result.readErrorAt = at;
     result.readError = error;
-    if (log.on())
-        log.debug() << "Error reading file: " << error;
+    log.debug() << "Error reading file: " << error;
     result.outcome = VerifyResult::ReadError;
     return true;
 }
@@ -143,58 +79,37 @@ struct ImageDigest
 };
 
 // Streams `length` bytes of image data through the walk's buffer into an
-// MD5 digest. A short file ends the loop early; the digest then fails the
-// comparison.
+// MD5 digest, the storage paced around each chunk. A short file ends the
+// loop early; the digest then fails the comparison.
 ImageDigest hashImageData(Walk& walk, uint32_t length)
 {
     QFile& file = walk.file;
     QByteArray& buffer = walk.buffer;
+    StoragePacing pacing(file, walk.options, walk.readAhead, walk.log);
     QCryptographicHash md5(QCryptographicHash::Md5);
     qint64 remaining = length;
     const qint64 chunkSize = buffer.size();
     qint32 chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
     int chunks = 0;
-    int drops = 0;
-    int sinceDrop = 0;
     while (chunkLength > 0) {
-        const bool dropFollows = sinceDrop > 9;
-        // Only a chunk that was itself hinted has storage busy to bridge
-        // from, and a drop after this read would evict the bridge piece.
-        if (chunks > 0 && !dropFollows)
-            walk.readAhead.bridge(file.pos() + chunkLength, remaining - chunkLength);
+        pacing.beforeRead(chunkLength, remaining);
         const qint64 bytesRead = file.read(buffer.data(), chunkLength);
         if (bytesRead <= 0)
             break;
         remaining -= bytesRead;
         chunkLength = static_cast<qint32>(qMin<qint64>(remaining, chunkSize));
-        // The chunk is in the buffer, so its drop can run before the chunk is
-        // hashed rather than after: nothing of the next chunk is cached yet
-        // for it to evict. No log line or read sits between the two, so the
-        // order shows nowhere but in what storage has to read twice.
-        if (dropFollows) {
-            if (walk.options.dropPageCache) {
-                dropPageCacheAfterRead(file, walk.log);
-                ++drops;
-            }
-            sinceDrop = 0;
-        }
-        // One chunk ahead, and the bridge piece beyond it, at most: the page
-        // cache holds no more than that of the file beside the buffer.
-        walk.readAhead.request(file.pos(), chunkLength);
+        pacing.afterRead(chunkLength);
         md5.addData(buffer.constData(), static_cast<int>(bytesRead));
         walk.signature.add(buffer.constData(), bytesRead);
         // The buffer was all zeros before the read, so clearing what the read
         // wrote leaves the whole buffer zero-filled.
         std::memset(buffer.data(), 0, static_cast<size_t>(bytesRead));
-        if (walk.log.on())
-            walk.log.warning() << "read file size:" << chunkLength << "packageLen is:" << remaining
-                               << "bytesRead:" << bytesRead;
-        if (walk.options.pauseAfterChunk)
-            pauseAfterChunk();
-        ++sinceDrop;
+        walk.log.warning() << "read file size:" << chunkLength << "packageLen is:" << remaining
+                           << "bytesRead:" << bytesRead;
+        pacing.afterChunk();
         ++chunks;
     }
-    return {QString::fromLatin1(md5.result().toHex()), remaining, chunks, drops};
+    return {QString::fromLatin1(md5.result().toHex()), remaining, chunks, pacing.drops()};
 }
 
 // Checks the image record of `size` bytes at the file position: its magic and
@@ -203,35 +118,27 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
 {
     QFile& file = walk.file;
     const WalkLog& log = walk.log;
-    if (file.read(4) != PackageMagic) {
+    ImageRecord record = walk.reader.readRecordMagic(size);
+    if (!isMagic(record.magic)) {
         noteReadError(file, result);
-        if (log.on())
-            log.debug() << "head check fail";
+        log.debug() << "head check fail";
         return VerifyResult::BadImageMagic;
     }
-    const QByteArray lengthField = file.read(4);
-    const uint32_t subHeaderLength = littleEndian32(lengthField);
     walk.signature.addMagic();
-    walk.signature.add(lengthField.constData(), lengthField.size());
-    const Field subHeader = readField(file, subHeaderLength, walk.hash, walk.buffer);
-    // Wraps like the 32-bit size field when the sub-header claims more than
-    // the record: the loop then reads to the end of the file.
-    const uint32_t dataLength = size - 8u - subHeaderLength;
-    const ImageDigest digest = hashImageData(walk, dataLength);
+    walk.reader.readSubHeader(record);
+    const ImageDigest digest = hashImageData(walk, record.dataLength());
     result.chunks += digest.chunks;
     result.drops += digest.drops;
-    if (noteReadError(file, result) && log.on())
+    if (noteReadError(file, result))
         log.debug() << "Error reading file: " << file.errorString();
 
-    // Sub-headers are ASCII; one that is not JSON keeps the digest in force
-    // (the check block's for the first image, else the previous image's),
-    // and so does one too long to hold.
-    if (!subHeader.cut)
-        decodeCheckJson(QString::fromLatin1(untilNul(subHeader.bytes)), packet);
+    // A sub-header that is not JSON keeps the digest in force (the check
+    // block's for the first image, else the previous image's), and so does
+    // one too long to hold.
+    decodeCheckJson(record.text, packet);
     if (packet.md5 == digest.computed)
         return VerifyResult::Verified;
-    if (log.on())
-        log.debug() << "md5 check fail" << packet.md5 << digest.computed << digest.remaining;
+    log.debug() << "md5 check fail" << packet.md5 << digest.computed << digest.remaining;
     result.expected = packet.md5;
     result.computed = digest.computed;
     result.remaining = digest.remaining;
@@ -269,7 +176,7 @@ VerifyResult withSignature(VerifyResult result, QFile& file, SignatureCheck& sig
 
 VerifyResult verify(const QString& path, const VerifyOptions& options)
 {
-    const WalkLog log(options);
+    const WalkLog log(options.logFile, options.logLine, options.logFunction);
     VerifyResult result;
     // Where the policy reads the record, a walk that stops early never reaches it.
     if (options.trust.readsRecord())
@@ -282,13 +189,12 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     // read-ahead must not start on the header, or it runs on from there past
     // the hints into pages the drops evict.
     ReadAhead readAhead(file, options.readAhead);
-    const QByteArray magic = file.read(4);
-    const bool magicFailed = file.error() != QFileDevice::NoError;
-    if (failedBeforeImages(file.errorString(), magicFailed ? file.pos() : -1, log, result))
+    LayoutReader reader(file);
+    const QByteArray magic = reader.readMagic();
+    if (failedBeforeImages(reader.readError(), reader.readErrorAt(), log, result))
         return result;
-    if (magic != PackageMagic) {
-        if (log.on())
-            log.debug() << "head check fail";
+    if (!isMagic(magic)) {
+        log.debug() << "head check fail";
         result.outcome = VerifyResult::BadMagic;
         return result;
     }
@@ -296,13 +202,12 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     signature.addMagic();
     // The buffer is reserved here, once for the whole package: a field too
     // long to hold streams through it into the signature's digest.
-    Walk walk(file, options, log, signature, readAhead);
-    const CheckBlock block = readCheckBlock(file, walk.hash, walk.buffer);
-    if (failedBeforeImages(block.readError, block.readErrorAt, log, result))
+    Walk walk(file, reader, options, log, signature, readAhead);
+    const CheckBlock block = reader.readHead();
+    if (failedBeforeImages(reader.readError(), reader.readErrorAt(), log, result))
         return result;
-    if (log.on())
-        log.debug() << "upgradeCheck" << block.headerLength << block.header << block.checkLength << block.raw
-                    << block.text;
+    log.debug() << "upgradeCheck" << block.headerLength << block.header << block.checkLength << block.raw
+                << block.text;
     // Sub-headers decode into the same packet and may append sizes of their
     // own; only the images the check block lists are walked.
     CheckPacket packet = block.packet;

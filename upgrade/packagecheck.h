@@ -20,9 +20,6 @@ namespace Package {
 // Image data streams through one buffer of this size.
 constexpr int ChunkSize = 0x500000;
 
-// The walk's pause after each chunk: 10 ms, which a signal does not shorten.
-void pauseAfterChunk();
-
 struct VerifyOptions
 {
     bool pauseAfterChunk = true; // 10 ms after every chunk (device)

@@ -1,7 +1,7 @@
 #include "upgrade/packageformat.h"
 
 #include <QDebug>
-#include <QFileDevice>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -78,6 +78,7 @@ QDebug operator<<(QDebug debug, const Field& field)
 Field readField(QIODevice& device, qint64 length, const ByteSink& sink, QByteArray& buffer)
 {
     Field field;
+    field.at = device.pos();
     field.length = length;
     field.cut = length > MaxFieldLength;
     field.bytes = readBounded(device, field.cut ? FieldPreviewLength : length);
@@ -89,36 +90,6 @@ Field readField(QIODevice& device, qint64 length, const ByteSink& sink, QByteArr
     else if (rest > 0)
         device.skip(rest);
     return field;
-}
-
-CheckBlock readCheckBlock(QFileDevice& device, const ByteSink& sink, QByteArray& buffer)
-{
-    CheckBlock block;
-    // A file forgets its error at its next read, so each read is asked.
-    const auto checked = [&](auto part) {
-        if (device.error() != QFileDevice::NoError && block.readErrorAt < 0) {
-            block.readError = device.errorString();
-            block.readErrorAt = device.pos();
-        }
-        return part;
-    };
-    const auto lengthField = [&]() {
-        const QByteArray bytes = checked(device.read(4));
-        if (sink)
-            sink(bytes.constData(), bytes.size());
-        return bytes;
-    };
-    // The package header is the file-information query's business.
-    block.headerLength = lengthField();
-    block.header = checked(readField(device, littleEndian32(block.headerLength), sink, buffer));
-    block.checkLength = lengthField();
-    block.raw = checked(readField(device, littleEndian32(block.checkLength), sink, buffer));
-    if (block.raw.cut)
-        return block;
-    const QByteArray decoded = QByteArray::fromBase64(block.raw.bytes);
-    block.text = decoded.isNull() ? QString() : QString::fromUtf8(untilNul(decoded));
-    decodeCheckJson(block.text, block.packet);
-    return block;
 }
 
 } // namespace Package

@@ -9,7 +9,6 @@
 #include <functional>
 
 class QDebug;
-class QFileDevice;
 class QIODevice;
 
 // The upgrade package's layout: the magic, little-endian length fields, the
@@ -48,6 +47,7 @@ using ByteSink = std::function<void(const char* data, qint64 size)>;
 struct Field
 {
     QByteArray bytes;
+    qint64 at = 0; // of the field's first byte in the file
     qint64 length = 0; // as the length field claims
     bool cut = false;
 };
@@ -60,25 +60,6 @@ QDebug operator<<(QDebug debug, const Field& field);
 // `buffer` into the sink (leaving the buffer zero-filled), or without a sink
 // is passed over unread.
 Field readField(QIODevice& device, qint64 length, const ByteSink& sink, QByteArray& buffer);
-
-// What follows the magic up to the first image record, as read and decoded.
-struct CheckBlock
-{
-    QByteArray headerLength; // the raw length fields and texts
-    Field header;
-    QByteArray checkLength;
-    Field raw;
-    QString text; // the Base64-decoded block up to its first NUL
-    CheckPacket packet;
-    // The first read error, which a later read of the file no longer shows.
-    QString readError;
-    qint64 readErrorAt = -1;
-};
-
-// Reads the header and the check block at the device's position (just past
-// the magic) and decodes the check block's image list; a cut check block
-// lists no image. `sink` and `buffer` serve readField.
-CheckBlock readCheckBlock(QFileDevice& device, const ByteSink& sink, QByteArray& buffer);
 
 } // namespace Package
 } // namespace Upgrade

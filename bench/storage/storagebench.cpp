@@ -10,7 +10,9 @@
 // table row of medians on stdout and each measurement on stderr.
 
 #include "packagewriter.h"
+#include "upgrade/layoutreader.h"
 #include "upgrade/packagecheck.h"
+#include "upgrade/storagepacing.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -125,18 +127,19 @@ struct ImageSpan
 bool firstImage(const QString& path, ImageSpan& span)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.read(4) != "Vesk")
+    if (!file.open(QIODevice::ReadOnly))
         return false;
-    QByteArray unused; // nothing is streamed without a sink
-    const CheckPacket packet = Upgrade::Package::readCheckBlock(file, {}, unused).packet;
+    Upgrade::Package::LayoutReader reader(file);
+    if (!Upgrade::Package::isMagic(reader.readMagic()))
+        return false;
+    const CheckPacket packet = reader.readHead().packet;
     if (packet.systemImages.empty())
         return false;
-    const qint64 record = file.pos();
-    if (file.read(4) != "Vesk")
+    const Upgrade::Package::ImageRecord image = reader.readImage(packet.systemImages.front());
+    if (!Upgrade::Package::isMagic(image.magic))
         return false;
-    const qint64 subHeaderLength = Upgrade::Package::littleEndian32(file.read(4));
-    span.offset = record + 8 + subHeaderLength;
-    span.length = qint64(packet.systemImages.front()) - 8 - subHeaderLength;
+    span.offset = image.dataOffset();
+    span.length = image.end() - image.dataOffset();
     return span.length >= 0;
 }
 

@@ -16,6 +16,7 @@
 #include "signingkey.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/sha256.h"
+#include "upgrade/storagepacing.h"
 #include "upgrade/trustpolicy.h"
 
 #include <QCommandLineParser>

@@ -9,6 +9,7 @@
 // two walks must agree as failing storage allows.
 
 #include "standin/storage/faultystorage.h"
+#include "upgrade/layoutreader.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/publickey.h"
 #include "upgrade/trustpolicy.h"
@@ -112,13 +113,15 @@ FaultyStorage::Fault takeFault(const uint8_t* data, size_t& size)
 
 // Where the check block ends, as far as the file goes: every byte before it
 // is read before any image.
-qint64 checkBlockEnd(const uint8_t* data, size_t size)
+qint64 checkBlockEnd(const QString& path)
 {
-    const auto field = [&](qint64 at) {
-        return at + 4 <= qint64(size) ? qint64(qFromLittleEndian<quint32>(data + at)) : 0;
-    };
-    const qint64 checkLengthAt = 8 + field(4);
-    return qMin<qint64>(qint64(size), checkLengthAt + 4 + field(checkLengthAt));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        std::abort();
+    Upgrade::Package::LayoutReader reader(file);
+    reader.readMagic();
+    const Upgrade::Package::Field block = reader.readHead().raw;
+    return qMin(file.size(), block.at + block.length);
 }
 
 void check(bool condition)
@@ -170,6 +173,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     harness.model.getUpgradeInfo(harness.path);
     const VerifyResult faulty = Upgrade::Package::verify(harness.path, harness.options);
     FaultyStorage::disarm();
-    compare(fault, clean, faulty, checkBlockEnd(data, size));
+    compare(fault, clean, faulty, checkBlockEnd(harness.path));
     return 0;
 }

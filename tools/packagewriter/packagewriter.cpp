@@ -45,7 +45,7 @@ QString PackageWriter::md5Hex(const QByteArray& data)
     return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
 }
 
-QByteArray PackageWriter::littleEndian32(quint32 value)
+QByteArray PackageWriter::lengthField(quint32 value)
 {
     QByteArray bytes(4, '\0');
     qToLittleEndian(value, bytes.data());
@@ -150,9 +150,9 @@ bool PackageWriter::writeAll(QIODevice& out, const PackageContents& contents,
     const QByteArray check
         = contents.checkBlock.isEmpty() ? checkBlock(contents, records) : contents.checkBlock;
     QByteArray head = contents.magic;
-    head += littleEndian32(static_cast<quint32>(contents.header.size()));
+    head += lengthField(static_cast<quint32>(contents.header.size()));
     head += contents.header;
-    head += littleEndian32(static_cast<quint32>(check.size()));
+    head += lengthField(static_cast<quint32>(check.size()));
     head += check;
     signedBytes = signer ? std::make_shared<Package::Sha256>() : nullptr;
     if (!put(out, head))
@@ -160,7 +160,7 @@ bool PackageWriter::writeAll(QIODevice& out, const PackageContents& contents,
     for (size_t i = 0; i < records.size(); ++i) {
         const PackageImage& image = contents.images[i];
         QByteArray recordHead = image.magic;
-        recordHead += littleEndian32(static_cast<quint32>(records[i].subHeader.size()));
+        recordHead += lengthField(static_cast<quint32>(records[i].subHeader.size()));
         recordHead += records[i].subHeader;
         if (!put(out, recordHead))
             return false;

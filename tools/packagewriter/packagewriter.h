@@ -54,7 +54,7 @@ public:
     static QByteArray headerJson(const PackageHeader& header);
     static QByteArray subHeaderJson(const QString& md5);
     static QString md5Hex(const QByteArray& data);
-    static QByteArray littleEndian32(quint32 value);
+    static QByteArray lengthField(quint32 value);
 
     // Writes through a temporary file renamed into place, so a failure leaves
     // no half-written package at `path`.

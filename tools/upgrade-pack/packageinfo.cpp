@@ -1,7 +1,7 @@
 #include "packageinfo.h"
 
 #include "upgrade/checkpacket.h"
-#include "upgrade/packagecheck.h"
+#include "upgrade/layoutreader.h"
 #include "upgrade/signaturerecord.h"
 #include "json/decode.h"
 
@@ -49,79 +49,74 @@ bool PackageInfo::read(const QString& filePath)
         return false;
     }
     fileSize = file.size();
-    magic = file.read(4);
-    if (failedRead(file))
+    LayoutReader reader(file);
+    magic = reader.readMagic();
+    if (failedRead(reader))
         return false;
-    if (magic != "Vesk") {
+    if (!isMagic(magic)) {
         error = QStringLiteral("'%1' is not an upgrade package: magic %2").arg(path, quoted(magic));
         return false;
     }
-    headerLength = littleEndian32(file.read(4));
-    header = readBounded(file, headerLength);
+    const CheckBlock head = reader.readHead();
+    if (failedRead(reader))
+        return false;
+    decodeHeader(head.header);
+    checkLength = quint32(head.raw.length);
+    checkText = head.text;
+    checkMd5 = head.packet.md5;
+    return readImages(reader, head.packet.systemImages, imageTypes(checkText)) && readSignature(reader);
+}
+
+void PackageInfo::decodeHeader(const Upgrade::Package::Field& field)
+{
+    headerLength = quint32(field.length);
+    header = field.bytes;
     std::string decodeError;
     // The device reads the header length signed and rejects 2^31 and above.
     if (headerLength > 0x7fffffffu)
         decodeError = "header length " + std::to_string(qint32(headerLength)) + " is negative for the device";
+    else if (field.cut)
+        decodeError = "header of " + std::to_string(field.length) + " bytes exceeds the limit of "
+            + std::to_string(Upgrade::Package::MaxFieldLength);
     else
         headerDecoded = LCD::ProtoModel::decode<LCD::ProtoModel::Device::s_UpgradeInfo>(
             header.toStdString(), headerInfo, decodeError);
     headerError = QString::fromStdString(decodeError);
-
-    checkLength = littleEndian32(file.read(4));
-    const QByteArray decoded = QByteArray::fromBase64(readBounded(file, checkLength));
-    if (failedRead(file))
-        return false;
-    checkText = QString::fromUtf8(untilNul(decoded));
-    CheckPacket packet;
-    decodeCheckJson(checkText, packet);
-    checkMd5 = packet.md5;
-    return readImages(file, packet.systemImages, imageTypes(checkText)) && readSignature(file);
 }
 
 // A read error is the storage's, not the package's: it ends the reading.
-bool PackageInfo::failedRead(const QFile& file)
+bool PackageInfo::failedRead(const Upgrade::Package::LayoutReader& reader)
 {
-    if (file.error() == QFileDevice::NoError)
+    if (reader.readErrorAt() < 0)
         return false;
-    readErrorAt = file.pos();
-    error = QStringLiteral("read error at byte %1: %2").arg(readErrorAt).arg(file.errorString());
+    readErrorAt = reader.readErrorAt();
+    error = QStringLiteral("read error at byte %1: %2").arg(readErrorAt).arg(reader.readError());
     return true;
 }
 
-bool PackageInfo::readImages(QFile& file, const std::vector<quint32>& sizes, const QStringList& types)
+bool PackageInfo::readImages(Upgrade::Package::LayoutReader& reader, const std::vector<quint32>& sizes,
+                             const QStringList& types)
 {
-    using namespace Upgrade::Package;
     for (size_t i = 0; i < sizes.size(); ++i) {
-        Image image;
-        image.type = types.value(static_cast<int>(i));
-        image.size = sizes[i];
-        image.offset = file.pos();
-        image.magic = file.read(4);
-        image.subHeaderLength = littleEndian32(file.read(4));
-        const QByteArray subHeader = readBounded(file, image.subHeaderLength);
-        // Checked before the seek, which clears the file's error.
-        if (failedRead(file))
+        Image image{types.value(static_cast<int>(i)), reader.readImage(sizes[i]), QString()};
+        if (failedRead(reader))
             return false;
-        image.subHeader = QString::fromLatin1(untilNul(subHeader));
         CheckPacket packet;
-        decodeCheckJson(image.subHeader, packet);
+        Upgrade::Package::decodeCheckJson(image.record.text, packet);
         image.md5 = packet.md5;
-        image.dataLength = image.size - 8u - image.subHeaderLength;
-        const qint64 end = image.offset + image.size;
-        image.missing = qMax<qint64>(0, end - fileSize);
-        file.seek(qMin(end, fileSize));
         images.push_back(image);
     }
     return true;
 }
 
-bool PackageInfo::readSignature(QFile& file)
+bool PackageInfo::readSignature(Upgrade::Package::LayoutReader& reader)
 {
     using Upgrade::Package::SignatureRecord;
-    recordOffset = file.pos();
-    recordBytes = Upgrade::Package::readBounded(file, SignatureRecord::MaxLength + 1);
-    if (failedRead(file))
+    const Upgrade::Package::Tail tail = reader.readTail();
+    if (failedRead(reader))
         return false;
+    recordOffset = tail.offset;
+    recordBytes = tail.bytes;
     if (const auto record = SignatureRecord::parse(recordBytes, &recordProblem)) {
         recordKeyId = Upgrade::Package::keyIdText(record->keyId);
         recordDigest = record->digest;
@@ -172,14 +167,14 @@ QString PackageInfo::toText() const
     stream << "  md5:         " << checkMd5 << "\n";
     stream << "images:       " << images.size() << "\n";
     for (size_t i = 0; i < images.size(); ++i) {
-        const Image& image = images[i];
-        stream << "  #" << i + 1 << " " << image.type << ": offset " << image.offset << ", record "
-               << image.size << " bytes, sub-header " << image.subHeaderLength << " bytes, data "
-               << image.dataLength << " bytes, md5 " << image.md5;
-        if (image.magic != "Vesk")
-            stream << ", bad magic " << quoted(image.magic);
-        if (image.missing > 0)
-            stream << ", truncated by " << image.missing << " bytes";
+        const Upgrade::Package::ImageRecord& record = images[i].record;
+        stream << "  #" << i + 1 << " " << images[i].type << ": offset " << record.offset << ", record "
+               << record.size << " bytes, sub-header " << record.subHeader.length << " bytes, data "
+               << record.dataLength() << " bytes, md5 " << images[i].md5;
+        if (!Upgrade::Package::isMagic(record.magic))
+            stream << ", bad magic " << quoted(record.magic);
+        if (record.missing > 0)
+            stream << ", truncated by " << record.missing << " bytes";
         stream << "\n";
     }
     stream << "signature:    " << signatureText() << "\n";
@@ -199,14 +194,15 @@ QJsonObject PackageInfo::toJson() const
     }
     QJsonArray imageArray;
     for (const Image& image : images) {
+        const Upgrade::Package::ImageRecord& record = image.record;
         imageArray.append(QJsonObject{{"type", image.type},
-                                      {"offset", image.offset},
-                                      {"size", qint64(image.size)},
-                                      {"magic", QString::fromLatin1(image.magic)},
-                                      {"subHeaderLength", qint64(image.subHeaderLength)},
+                                      {"offset", record.offset},
+                                      {"size", qint64(record.size)},
+                                      {"magic", QString::fromLatin1(record.magic)},
+                                      {"subHeaderLength", record.subHeader.length},
                                       {"md5", image.md5},
-                                      {"dataLength", qint64(image.dataLength)},
-                                      {"missing", image.missing}});
+                                      {"dataLength", qint64(record.dataLength())},
+                                      {"missing", record.missing}});
     }
     return QJsonObject{
         {"path", path},

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protomodel/upgradeinfo.h"
+#include "upgrade/layoutreader.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -16,14 +17,8 @@ public:
     struct Image
     {
         QString type;
-        quint32 size = 0; // record size listed in the check block
-        qint64 offset = 0; // of the record in the file
-        QByteArray magic;
-        quint32 subHeaderLength = 0;
-        QString subHeader;
+        Upgrade::Package::ImageRecord record;
         QString md5; // from the sub-header
-        quint32 dataLength = 0;
-        qint64 missing = 0; // bytes of the record past the end of the file
     };
 
     bool read(const QString& path);
@@ -35,9 +30,11 @@ public:
     QJsonObject toJson() const;
 
 private:
-    bool readImages(class QFile& file, const std::vector<quint32>& sizes, const QStringList& types);
-    bool readSignature(class QFile& file);
-    bool failedRead(const class QFile& file);
+    void decodeHeader(const Upgrade::Package::Field& field);
+    bool readImages(Upgrade::Package::LayoutReader& reader, const std::vector<quint32>& sizes,
+                    const QStringList& types);
+    bool readSignature(Upgrade::Package::LayoutReader& reader);
+    bool failedRead(const Upgrade::Package::LayoutReader& reader);
     QString signatureText() const;
     QJsonObject signatureJson() const;
 

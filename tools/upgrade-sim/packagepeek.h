@@ -5,13 +5,12 @@
 
 #include <vector>
 
-class QFile;
-
 namespace Sim {
 
 // What the simulated device and the summary line need from a package: the
-// header's model and versions and the sizes of the listed images. Read with
-// Qt's JSON classes; it decides nothing about the package (the plug-in does).
+// header's model and versions and the sizes of the listed images, read as the
+// plug-in reads the layout; it decides nothing about the package (the plug-in
+// does).
 class PackagePeek
 {
 public:
@@ -30,8 +29,7 @@ public:
 
 private:
     void readHeader(const QByteArray& json);
-    void readCheckBlock(const QByteArray& base64);
-    void readSignature(QFile& file);
+    void readSignature(const QByteArray& tail);
 };
 
 } // namespace Sim

@@ -11,12 +11,12 @@
 #include "testing/logcapture.h"
 #include "testing/namedcase.h"
 #include "testing/testtrust.h"
+#include "upgrade/layoutreader.h"
 #include "upgrade/packagecheck.h"
 #include "upgrade/upgradeids.h"
 #include "upgrade/upgradeviewmodel.h"
 
 #include <QFile>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -51,21 +51,25 @@ PackageFixture::Change subHeader(int image, const QByteArray& text)
     return [=](PackageContents& c) { c.images[size_t(image)].subHeader = text; };
 }
 
-// Where each part of a laid-out package starts.
+// Where each part of the package at `path` starts, as the core reads it.
 struct Layout
 {
-    explicit Layout(const QByteArray& bytes)
+    explicit Layout(const QString& path)
     {
-        const auto field = [&bytes](qint64 at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
-        const qint64 checkLength = 8 + field(4);
-        checkBlock = checkLength + 4;
-        const qint64 image = checkBlock + field(checkLength);
-        data = image + 8 + field(image + 4);
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        Upgrade::Package::LayoutReader reader(file);
+        reader.readMagic();
+        const Upgrade::Package::CheckBlock head = reader.readHead();
+        header = head.header.at;
+        checkBlock = head.raw.at;
+        const Upgrade::Package::ImageRecord image = reader.readImage(head.packet.systemImages.at(0));
+        subHeader = image.subHeader.at;
+        data = image.dataOffset();
     }
 
     qint64 magic = 0;
-    qint64 header = 8;
-    qint64 checkBlock, data;
+    qint64 header, checkBlock, subHeader, data;
 };
 
 // ---- outcomes over the package kinds and failing storage under them -------------
@@ -146,10 +150,10 @@ TEST_P(VerifyOutcomeTest, AnswerAndLogLines)
     const VerifyCase& c = GetParam();
     const QString path = c.recipe.sizes.empty() ? fixture.path("absent.bin") : fixture.build(c.recipe);
     QFile file(path);
-    const bool checkBlockRead = file.open(QIODevice::ReadOnly) && file.read(4) == "Vesk";
+    const bool checkBlockRead = file.open(QIODevice::ReadOnly) && Upgrade::Package::isMagic(file.read(4));
     if (c.region) {
         FaultyStorage::Fault armed = c.fault;
-        armed.offset = c.fault.readLimit > 0 ? -1 : Layout(fixture.read("pkg.bin")).*c.region + c.delta;
+        armed.offset = c.fault.readLimit > 0 ? -1 : Layout(path).*c.region + c.delta;
         ASSERT_TRUE(FaultyStorage::arm(path, armed));
     }
     LogCapture log;
@@ -290,7 +294,6 @@ TEST(VerifyPauseTest, SignalsDoNotShortenThePauses)
 
 // ---- length fields that claim gigabytes ------------------------------------------
 
-enum class LengthField { Header, CheckBlock, SubHeader };
 enum class Kind { Hostile, SignedOverLimit, AllocationFails };
 
 constexpr quint32 Claim = 0x7ffffff0;
@@ -299,28 +302,18 @@ constexpr int Data = 512;
 
 struct BoundedCase : NamedCase
 {
-    LengthField field;
+    qint64 Layout::*field; // the part whose length field claims too much
     Kind package;
     bool trusted; // a key in the trust folder
     bool fits; // file information decoded the header
     bool verified;
 };
 
-// Where each length field of a package's bytes is.
-qint64 fieldAt(const QByteArray& bytes, LengthField field)
-{
-    const auto at
-        = [&bytes](qint64 offset) { return qint64(Upgrade::Package::littleEndian32(bytes.mid(offset))); };
-    const qint64 check = 8 + at(4);
-    if (field == LengthField::Header)
-        return 4;
-    return field == LengthField::CheckBlock ? check : check + 4 + at(check) + 4;
-}
-
-// A 3 GiB sparse file whose field claims just under 2 GiB. Its check block
+// A 3 GiB sparse file whose part claims just under 2 GiB in its length field,
+// the 4 bytes before it. Its check block
 // lists one image whose data, once the sub-header is passed over, is Data
 // zero bytes: the digest in force must be the check block's.
-QString hostile(PackageFixture& fixture, LengthField field)
+QString hostile(PackageFixture& fixture, qint64 Layout::*field)
 {
     PackageContents contents = PackageFixture::package({Data});
     const QByteArray list = R"({"systemImages":[{"type":"system","size":")"
@@ -329,18 +322,18 @@ QString hostile(PackageFixture& fixture, LengthField field)
     contents.checkBlock = list.toBase64();
     const QByteArray bytes = fixture.bytes(contents);
     const QString path = fixture.writeBytes(PackageFixture::patched(
-        int(fieldAt(bytes, field)), Upgrade::PackageWriter::littleEndian32(Claim))(bytes));
+        int(Layout(fixture.writeBytes(bytes)).*field - 4), Upgrade::PackageWriter::lengthField(Claim))(bytes));
     QFile(path).resize(HostileSize);
     return path;
 }
 
 // A package whose field holds `length` real bytes, signed by the key if given.
-QString withLongField(PackageFixture& fixture, LengthField field, qint64 length,
+QString withLongField(PackageFixture& fixture, qint64 Layout::*field, qint64 length,
                       const Upgrade::SigningKey* key)
 {
     PackageContents contents = PackageFixture::package({Data});
     const QByteArray text(int(length), ' ');
-    if (field == LengthField::Header)
+    if (field == &Layout::header)
         contents.header = text;
     else
         contents.images[0].subHeader = text;
@@ -406,7 +399,7 @@ TEST_P(VerifyBoundedTest, AnswersWithinBoundedMemory)
     std::printf("peak resident memory grew by %ld KiB\n", answers[3].toLong());
 }
 
-using L = LengthField;
+using L = Layout;
 // clang-format off
 // Without a key the answers are those of the file's other bytes: a header
 // too long to hold does not decode, a check block too long lists no image,
@@ -414,16 +407,16 @@ using L = LengthField;
 // hostile files carry no record; the signed ones verify only if every byte
 // passed over was hashed.
 INSTANTIATE_TEST_SUITE_P(Fields, VerifyBoundedTest, testing::Values(
-    BoundedCase{{"Header"}, L::Header, Kind::Hostile, false, false, true},
-    BoundedCase{{"HeaderTrusted"}, L::Header, Kind::Hostile, true, false, false},
-    BoundedCase{{"CheckBlock"}, L::CheckBlock, Kind::Hostile, false, true, true},
-    BoundedCase{{"CheckBlockTrusted"}, L::CheckBlock, Kind::Hostile, true, true, false},
-    BoundedCase{{"SubHeader"}, L::SubHeader, Kind::Hostile, false, true, true},
-    BoundedCase{{"SubHeaderTrusted"}, L::SubHeader, Kind::Hostile, true, true, false},
-    BoundedCase{{"SignedHeader"}, L::Header, Kind::SignedOverLimit, true, false, true},
-    BoundedCase{{"SignedSubHeader"}, L::SubHeader, Kind::SignedOverLimit, true, true, true},
+    BoundedCase{{"Header"}, &L::header, Kind::Hostile, false, false, true},
+    BoundedCase{{"HeaderTrusted"}, &L::header, Kind::Hostile, true, false, false},
+    BoundedCase{{"CheckBlock"}, &L::checkBlock, Kind::Hostile, false, true, true},
+    BoundedCase{{"CheckBlockTrusted"}, &L::checkBlock, Kind::Hostile, true, true, false},
+    BoundedCase{{"SubHeader"}, &L::subHeader, Kind::Hostile, false, true, true},
+    BoundedCase{{"SubHeaderTrusted"}, &L::subHeader, Kind::Hostile, true, true, false},
+    BoundedCase{{"SignedHeader"}, &L::header, Kind::SignedOverLimit, true, false, true},
+    BoundedCase{{"SignedSubHeader"}, &L::subHeader, Kind::SignedOverLimit, true, true, true},
     // Out of memory in either request: a warning and the failure answer.
-    BoundedCase{{"AllocationFails"}, L::Header, Kind::AllocationFails, false, false, false}),
+    BoundedCase{{"AllocationFails"}, &L::header, Kind::AllocationFails, false, false, false}),
     caseName<BoundedCase>);
 // clang-format on
 
