@@ -147,22 +147,20 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
 
 // With trusted keys, a package whose digests hold must also carry a valid
 // signature record after its last image.
-VerifyResult withSignature(VerifyResult result, QFile& file, SignatureCheck& signature, const WalkLog& log)
+VerifyResult withSignature(VerifyResult result, QFile& file, LayoutReader& reader, SignatureCheck& signature,
+                           const WalkLog& log)
 {
     if (result.outcome != VerifyResult::Verified || !signature.active())
         return result;
-    result.signature = signature.finish(file);
+    result.signature = signature.finish(reader.readTail());
     noteReadError(file, result);
     // Bytes read from a file that changed under the walk belong to no one
     // version of it, and a start could not tell which one was checked.
     if (FileIdentity::ofDescriptor(file.handle()) != result.identity) {
         result.outcome = VerifyResult::FileChanged;
-        if (log.on())
-            log.warning() << "signature check fail: the file changed while it was verified";
+        log.warning() << "signature check fail: the file changed while it was verified";
         return result;
     }
-    if (!log.on())
-        return result;
     // The valid case is logged too, so a reader of the log (the simulator)
     // can tell a checked signature from a record nobody judged.
     if (result.signature.status == SignatureVerdict::Valid)
@@ -215,7 +213,7 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     result.imageCount = static_cast<int>(imageSizes.size());
     result.outcome = VerifyResult::Verified;
     if (imageSizes.empty())
-        return withSignature(result, file, signature, log);
+        return withSignature(result, file, reader, signature, log);
 
     for (size_t i = 0; i < imageSizes.size() && result.outcome == VerifyResult::Verified; ++i) {
         result.image = static_cast<int>(i);
@@ -223,7 +221,7 @@ VerifyResult verify(const QString& path, const VerifyOptions& options)
     }
     if (result.outcome == VerifyResult::Verified)
         result.image = -1;
-    return withSignature(result, file, signature, log);
+    return withSignature(result, file, reader, signature, log);
 }
 
 } // namespace Package

@@ -6,7 +6,6 @@
 #include "upgrade/upgradeids.h"
 
 #include <QDebug>
-#include <QIODevice>
 
 #include <cstring>
 
@@ -34,20 +33,18 @@ ByteSink SignatureCheck::sink()
     return [this](const char* data, qint64 size) { add(data, size); };
 }
 
-SignatureVerdict SignatureCheck::finish(QIODevice& device)
+SignatureVerdict SignatureCheck::finish(const Tail& tail)
 {
     SignatureVerdict verdict;
     if (!sha)
         return verdict;
-    verdict.signedLength = device.pos();
+    verdict.signedLength = tail.offset;
     verdict.digest = sha->result();
-    // One byte past the bound tells a record at the bound from a longer tail.
-    const QByteArray tail = readBounded(device, SignatureRecord::MaxLength + 1);
-    const std::optional<SignatureRecord> record = SignatureRecord::parse(tail, &verdict.problem);
+    const std::optional<SignatureRecord> record = SignatureRecord::parse(tail.bytes, &verdict.problem);
     const PublicKey* key = record ? policy.find(record->keyId) : nullptr;
     if (record)
         verdict.keyId = keyIdText(record->keyId);
-    if (tail.isEmpty())
+    if (tail.bytes.isEmpty())
         verdict.status = SignatureVerdict::NoRecord;
     else if (!record)
         verdict.status = SignatureVerdict::MalformedRecord;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "upgrade/layoutreader.h"
 #include "upgrade/packageformat.h"
 #include "upgrade/sha256.h"
 
@@ -9,7 +10,6 @@
 #include <memory>
 
 class QDebug;
-class QIODevice;
 
 namespace Upgrade {
 namespace Package {
@@ -68,9 +68,9 @@ public:
             sha->add(data, size);
     }
 
-    // Reads the record from the device's position to its end, never past
-    // the record's bound, and judges it.
-    SignatureVerdict finish(QIODevice& device);
+    // Judges what follows the last image (the layout reader's tail, never
+    // longer than the record's bound) against the bytes hashed so far.
+    SignatureVerdict finish(const Tail& tail);
 
 private:
     const TrustPolicy& policy;

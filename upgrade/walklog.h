@@ -35,7 +35,6 @@ public:
 
     WalkLog(const char* file, int line, const char* function);
 
-    bool on() const { return enabled; }
     Line debug() const { return enabled ? Line(logger.debug()) : Line(); }
     Line warning() const { return enabled ? Line(logger.warning()) : Line(); }
 
