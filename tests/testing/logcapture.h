@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
 namespace testing_support {
@@ -40,5 +42,9 @@ private:
     std::vector<LogLine> captured;
     QtMessageHandler previous;
 };
+
+// The line was written in the view model's source (upgrade/upgradeviewmodel.cpp)
+// in the default category, by `function`: its whole signature, or a member's name.
+::testing::AssertionResult fromViewModel(const LogLine& line, const QString& function);
 
 } // namespace testing_support

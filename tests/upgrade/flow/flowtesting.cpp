@@ -33,13 +33,9 @@ QByteArray boxBytes(int32_t funcCode, int32_t boxType, int32_t subRate, int32_t 
     }
     if (found.size() != 1)
         return ::testing::AssertionFailure() << found.size() << " lines [" << message.toStdString() << "]";
-    const testing_support::LogLine& line = found.front();
-    if (line.type == type && line.function.contains(QLatin1String("UpgradeViewModel::") + member + "(")
-        && line.file.endsWith(QLatin1String("upgrade/upgradeviewmodel.cpp")) && line.category == "default")
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-        << "level " << line.type << " in [" << line.function.toStdString() << "] of "
-        << line.file.toStdString() << ", category " << line.category.toStdString();
+    if (found.front().type != type)
+        return ::testing::AssertionFailure() << "level " << found.front().type;
+    return testing_support::fromViewModel(found.front(), QLatin1String(member));
 }
 
 ::testing::AssertionResult FlowFixture::boxesAre(const std::vector<QByteArray>& expected) const
