@@ -3,13 +3,13 @@
 #include "packagefixture.h"
 #include "signingkey.h"
 #include "testing/namedcase.h"
+#include "testing/programrun.h"
 #include "testing/testtrust.h"
 #include "upgrade/signaturerecord.h"
 #include "upgrade/upgradeviewmodel.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -17,32 +17,19 @@
 
 using testing_support::caseName;
 using testing_support::NamedCase;
+using testing_support::ProgramRun;
 using Upgrade::PackageWriter;
 
 namespace {
 
-struct ToolRun
+ProgramRun upgradePack(const QStringList& arguments,
+                       const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-ToolRun upgradePack(const QStringList& arguments,
-                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-                    const QString& program = QStringLiteral(UPGRADE_PACK))
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return testing_support::runProgram(QStringLiteral(UPGRADE_PACK), arguments, environment);
 }
 
 // One error line naming the program, nothing on stdout.
-void expectOneErrorLine(const ToolRun& run, int exitCode, const QString& containing)
+void expectOneErrorLine(const ProgramRun& run, int exitCode, const QString& containing)
 {
     EXPECT_EQ(run.exitCode, exitCode);
     EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
@@ -70,7 +57,7 @@ protected:
     {
         fixture.writeBytes(kernel, QStringLiteral("kernel.img"));
         fixture.writeBytes(rootfs, QStringLiteral("rootfs.img"));
-        const ToolRun created = upgradePack({"create", "-o", path("pkg.bin"), "--main-version", "3.1.0",
+        const ProgramRun created = upgradePack({"create", "-o", path("pkg.bin"), "--main-version", "3.1.0",
                                              "--data-version", "3.1.7", "--type", "kernel", "--type",
                                              "rootfs", path("kernel.img"), path("rootfs.img")});
         ASSERT_EQ(created.exitCode, 0) << created.err.toStdString();
@@ -83,7 +70,7 @@ protected:
 
 TEST_F(UpgradePackTest, CreatedPackageVerifiesOnTheToolAndTheDevice)
 {
-    const ToolRun verified = upgradePack({"verify", path("pkg.bin")});
+    const ProgramRun verified = upgradePack({"verify", path("pkg.bin")});
     EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
     EXPECT_TRUE(verified.err.isEmpty());
     EXPECT_TRUE(verified.out.contains(QLatin1String("2 images")));
@@ -93,7 +80,7 @@ TEST_F(UpgradePackTest, CreatedPackageVerifiesOnTheToolAndTheDevice)
 
 TEST_F(UpgradePackTest, InfoShowsTheImageTable)
 {
-    const ToolRun text = upgradePack({"info", path("pkg.bin")});
+    const ProgramRun text = upgradePack({"info", path("pkg.bin")});
     ASSERT_EQ(text.exitCode, 0);
     EXPECT_TRUE(text.out.contains(QStringLiteral("#2 rootfs: offset ")));
     EXPECT_TRUE(text.out.contains(PackageWriter::md5Hex(rootfs)));
@@ -102,7 +89,7 @@ TEST_F(UpgradePackTest, InfoShowsTheImageTable)
 TEST_F(UpgradePackTest, FailedCreateLeavesNothingBehind)
 {
     const QStringList before = QDir(fixture.path(".")).entryList(QDir::Files);
-    const ToolRun run
+    const ProgramRun run
         = upgradePack({"create", "-o", path("new.bin"), path("kernel.img"), path("missing.img")});
     expectOneErrorLine(run, 1, QStringLiteral("missing.img"));
     EXPECT_EQ(QDir(fixture.path(".")).entryList(QDir::Files), before);
@@ -173,7 +160,7 @@ TEST_P(UpgradePackTrustTest, VerifyNamesTheSignatureByLineAndExitCode)
     if (GetParam().damage)
         fixture.writeBytes(GetParam().damage(fixture.read("pkg.bin")), QStringLiteral("pkg.bin"));
 
-    const ToolRun run = upgradePack({"verify", path("pkg.bin"), "--trust", path("maker.pub.pem")});
+    const ProgramRun run = upgradePack({"verify", path("pkg.bin"), "--trust", path("maker.pub.pem")});
     const QString id = Upgrade::Package::keyIdText(
         Upgrade::SigningKey::fromFile(path(run.exitCode == 5 ? "other.pem" : "maker.pem"), &error)
             .publicKey()
@@ -225,14 +212,15 @@ TEST_P(UpgradePackAgreementTest, ToolAndPlugInGiveOneVerdict)
     ASSERT_EQ(upgradePack({"sign", path("pkg.bin"), "--key", path("maker.pem")}).exitCode, 0);
     QString error;
     const QByteArray pem = Upgrade::SigningKey::fromFile(path("maker.pem"), &error).publicKey().pem();
-    if (GetParam().folder != QStringList{"none"})
+    if (GetParam().folder != QStringList{"none"}) {
         ASSERT_TRUE(QDir().mkpath(path("trust")));
+    }
     for (const QString& file : GetParam().folder) {
         if (file != "none")
             fixture.writeBytes(file == "broken.pem" ? pem.left(50) : pem, "trust/" + file);
     }
 
-    const ToolRun run = upgradePack({"verify", path("pkg.bin"), "--trust", path("trust")});
+    const ProgramRun run = upgradePack({"verify", path("pkg.bin"), "--trust", path("trust")});
     testing_support::setTrustFolder(path("trust"));
     const bool pluginVerified = Upgrade::UpgradeViewModel().upgradeCheck(path("pkg.bin"));
     testing_support::setTrustFolder(QString());
@@ -294,13 +282,9 @@ private:
     }
     bool run(const QString& program, const QStringList& arguments) const
     {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(program, arguments);
-        const bool ok = process.waitForFinished(60000) && process.exitCode() == 0;
-        EXPECT_TRUE(ok) << program.toStdString() << ": " << process.readAllStandardError().toStdString()
-                        << process.errorString().toStdString();
-        return ok;
+        const ProgramRun run = testing_support::runProgram(program, arguments, environment);
+        EXPECT_EQ(run.exitCode, 0) << program.toStdString() << ": " << run.err.toStdString();
+        return run.exitCode == 0;
     }
 };
 
@@ -339,14 +323,14 @@ TEST_P(UpgradePackSignerTest, WritesOnlyASignatureOfTheGivenKey)
     QStringList arguments = c.create ? QStringList{"create", "-o", path("pkg.bin"), path("kernel.img")}
                                      : QStringList{"sign", path("pkg.bin")};
     arguments << "--signer" << command << "--pubkey" << token->publicKeyPath();
-    const ToolRun run = upgradePack(arguments, token->environment);
+    const ProgramRun run = upgradePack(arguments, token->environment);
     if (c.exitCode != 0) {
         expectOneErrorLine(run, c.exitCode, c.reason);
         EXPECT_EQ(fixture.read("pkg.bin"), before);
         return;
     }
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const ToolRun verified = upgradePack({"verify", path("pkg.bin"), "--trust", token->publicKeyPath()});
+    const ProgramRun verified = upgradePack({"verify", path("pkg.bin"), "--trust", token->publicKeyPath()});
     EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
 }
 
@@ -380,8 +364,8 @@ TEST_P(UpgradePackReadFaultTest, ExitsThreeNamingWhereTheReadFailed)
     const qint64 offset = GetParam().offset < 0 ? size + GetParam().offset : GetParam().offset;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT"), QString::number(offset));
-    const ToolRun run
-        = upgradePack({GetParam().command, path("pkg.bin")}, environment, QStringLiteral(UPGRADE_PACK_FAULTY));
+    const ProgramRun run = testing_support::runProgram(QStringLiteral(UPGRADE_PACK_FAULTY),
+                                                       {GetParam().command, path("pkg.bin")}, environment);
     expectOneErrorLine(run, 3, GetParam().reason.arg(offset));
 }
 

@@ -5,12 +5,12 @@
 #include "residentmemory.h"
 #include "signingkey.h"
 #include "testing/namedcase.h"
+#include "testing/programrun.h"
 #include "upgrade/signaturerecord.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -18,37 +18,16 @@
 
 namespace {
 
-// What a run of the built upgrade-sim left behind.
-struct SimRun
-{
-    int exitCode = -1;
-    bool crashed = false;
-    QString out;
-    QString err;
+using testing_support::ProgramRun;
 
-    QStringList outLines() const { return out.split(QLatin1Char('\n')); }
-};
-
-SimRun runSim(const QStringList& arguments,
-              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+ProgramRun runSim(const QStringList& arguments,
+                  const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(UPGRADE_SIM_PROGRAM), arguments);
-    SimRun run;
-    if (!process.waitForStarted() || !process.waitForFinished(-1)) {
-        run.err = process.errorString();
-        return run;
-    }
-    run.crashed = process.exitStatus() != QProcess::NormalExit;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return testing_support::runProgram(QStringLiteral(UPGRADE_SIM_PROGRAM), arguments, environment);
 }
 
 // The last box line of the run's output; empty when it showed no box.
-QString lastBoxLine(const SimRun& run)
+QString lastBoxLine(const ProgramRun& run)
 {
     const QStringList boxes = run.outLines().filter(QRegularExpression(QStringLiteral("^  box")));
     return boxes.isEmpty() ? QString() : boxes.last();
@@ -158,7 +137,7 @@ protected:
 TEST_P(UpgradeSimRoad, EndsWithItsExitCodeLinesAndBox)
 {
     const Road& road = GetParam();
-    const SimRun run = runSim(filledIn(road.arguments));
+    const ProgramRun run = runSim(filledIn(road.arguments));
     ASSERT_FALSE(run.crashed) << run.err.toStdString();
     EXPECT_EQ(run.exitCode, road.exitCode) << run.out.toStdString() << run.err.toStdString();
     const QString err = road.errorLine.isEmpty() ? QString() : "upgrade-sim: " + road.errorLine + '\n';
@@ -224,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimRoad,
 // plug-in's log lines come between them.
 TEST_F(UpgradeSimProgram, TraceShowsEveryMessageDecoded)
 {
-    const SimRun run = runSim({Small, "--trace", "--progress-step", "50"});
+    const ProgramRun run = runSim({Small, "--trace", "--progress-step", "50"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     // The golden transcript holds the same payloads as JSON.
     EXPECT_TRUE(run.out.contains(QStringLiteral(" ms  0xfc080003 upgradeProgress  send  devicestandin -> "
@@ -254,7 +233,7 @@ TEST_F(UpgradeSimProgram, TranscriptOfTheDemoMatchesTheGolden)
     // The demo's folder under /tmp keeps the path payloads' sizes the same.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp"));
-    const SimRun run = runSim({"--transcript", path}, environment);
+    const ProgramRun run = runSim({"--transcript", path}, environment);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QFile written(path);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
@@ -279,7 +258,7 @@ TEST_F(UpgradeSimProgram, TranscriptOfTheDemoMatchesTheGolden)
 // figure only natively without sanitizers, where it is the program's own.
 TEST_F(UpgradeSimProgram, SoakOf500RunsKeepsMemoryFlat)
 {
-    const SimRun run = runSim({Small, "--repeat", "500"});
+    const ProgramRun run = runSim({Small, "--repeat", "500"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("runs        500, all ended alike\n")));
     const auto growth = [&run](const char* pattern) {
