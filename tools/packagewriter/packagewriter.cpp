@@ -2,6 +2,7 @@
 
 #include "signer.h"
 #include "upgrade/sha256.h"
+#include "upgrade/upgradeids.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -92,7 +93,7 @@ bool PackageWriter::prepare(const PackageContents& contents, std::vector<Record>
         } else if (!hashFile(image.dataFile, record.dataLength, record.md5)) {
             return false;
         }
-        record.subHeader = image.subHeader.isEmpty() ? subHeaderJson(record.md5) : image.subHeader;
+        record.subHeader = subHeaderJson(record.md5);
         // The check block lists whole record sizes as unsigned 32-bit numbers.
         const qint64 size = 8 + record.subHeader.size() + record.dataLength;
         if (size > std::numeric_limits<quint32>::max())
@@ -147,9 +148,8 @@ QByteArray PackageWriter::checkBlock(const PackageContents& contents,
 bool PackageWriter::writeAll(QIODevice& out, const PackageContents& contents,
                              const std::vector<Record>& records)
 {
-    const QByteArray check
-        = contents.checkBlock.isEmpty() ? checkBlock(contents, records) : contents.checkBlock;
-    QByteArray head = contents.magic;
+    const QByteArray check = checkBlock(contents, records);
+    QByteArray head = PackageMagic;
     head += lengthField(static_cast<quint32>(contents.header.size()));
     head += contents.header;
     head += lengthField(static_cast<quint32>(check.size()));
@@ -159,7 +159,7 @@ bool PackageWriter::writeAll(QIODevice& out, const PackageContents& contents,
         return false;
     for (size_t i = 0; i < records.size(); ++i) {
         const PackageImage& image = contents.images[i];
-        QByteArray recordHead = image.magic;
+        QByteArray recordHead = PackageMagic;
         recordHead += lengthField(static_cast<quint32>(records[i].subHeader.size()));
         recordHead += records[i].subHeader;
         if (!put(out, recordHead))

@@ -15,24 +15,19 @@ namespace Package {
 class Sha256;
 }
 
-// One image record. Members other than `type` and the data are for tests that
-// need deliberately faulty packages; their defaults give a correct record.
+// One image record; its sub-header holds the digest of its data.
 struct PackageImage
 {
     QString type = QStringLiteral("system");
     QByteArray data; // image data, unless `dataFile` is set
     QString dataFile; // image data streamed from this file
-    QByteArray magic = QByteArrayLiteral("Vesk");
-    QByteArray subHeader; // empty: {"md5":"<digest of the data>"}
 };
 
-// A whole package. Parts the writer derives stay empty unless a test forces them.
+// A whole package; the writer derives the check block from the images.
 struct PackageContents
 {
-    QByteArray magic = QByteArrayLiteral("Vesk");
     QByteArray header; // JSON text, e.g. from PackageWriter::headerJson
-    QByteArray checkBlock; // empty: Base64 of the image list built from the images
-    QString checkMd5; // "md5" of a built check block; empty: first image's digest
+    QString checkMd5; // "md5" of the check block; empty: first image's digest
     std::vector<PackageImage> images;
 };
 

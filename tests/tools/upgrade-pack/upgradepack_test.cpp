@@ -1,8 +1,8 @@
 // upgrade-pack create, info and verify, run as a separate program.
 
-#include "packagefixture.h"
 #include "signingkey.h"
 #include "testing/namedcase.h"
+#include "testing/packagefixture.h"
 #include "testing/programrun.h"
 #include "testing/testtrust.h"
 #include "upgrade/signaturerecord.h"
@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -115,8 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
     Damages, UpgradePackVerifyFailureTest,
     testing::Values(
         VerifyFailure{"WrongMagic", PackageFixture::patched(0, "Vesq"), "not an upgrade package"},
-        VerifyFailure{"WrongImageMagic",
-                      [](QByteArray p) { return p.replace(p.indexOf(kernel) + kernel.size(), 4, "VESK"); },
+        VerifyFailure{"WrongImageMagic", PackageFixture::recordMagic(1, "VESK"),
                       "image 2 of 2: record does not start with \"Vesk\""},
         VerifyFailure{"Truncated", PackageFixture::truncated(10), "(file ends 10 bytes early)"},
         // The last byte of the file is the second image's last data byte.
@@ -252,12 +250,10 @@ public:
 
     bool create()
     {
-        QFile conf(folder.filePath("softhsm2.conf"));
-        if (!QDir(folder.path()).mkdir("tokens") || !conf.open(QIODevice::WriteOnly))
+        if (!QDir().mkpath(folder.path("tokens")))
             return false;
-        conf.write("directories.tokendir = " + QFile::encodeName(folder.filePath("tokens")) + "\n");
-        conf.close();
-        environment.insert("SOFTHSM2_CONF", conf.fileName());
+        const QByteArray conf = "directories.tokendir = " + QFile::encodeName(folder.path("tokens")) + "\n";
+        environment.insert("SOFTHSM2_CONF", folder.writeBytes(conf, "softhsm2.conf"));
         return run("softhsm2-util", {"--init-token", "--free", "--label", "maker", "--so-pin", "4321", "--pin", Pin})
             && run("pkcs11-tool", tool({"--keypairgen", "--key-type", "EC:edwards25519", "--id", "01"}))
             && run("pkcs11-tool", tool({"--keypairgen", "--key-type", "EC:edwards25519", "--id", "02"}))
@@ -270,9 +266,9 @@ public:
     {
         return tool({"--sign", "--mechanism", "EDDSA", "--id", id}, pin).join(' ').prepend("pkcs11-tool ");
     }
-    QString publicKeyPath() const { return folder.filePath("token.pub.pem"); }
+    QString publicKeyPath() const { return folder.path("token.pub.pem"); }
 
-    QTemporaryDir folder;
+    PackageFixture folder;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 
 private:

@@ -1,10 +1,10 @@
 // upgrade-sim as a user runs it: the built program in a child process, its
 // output not a terminal.
 #include "demopackage.h"
-#include "packagewriter.h"
 #include "residentmemory.h"
 #include "signingkey.h"
 #include "testing/namedcase.h"
+#include "testing/packagefixture.h"
 #include "testing/programrun.h"
 #include "upgrade/signaturerecord.h"
 
@@ -12,7 +12,6 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -39,22 +38,22 @@ class UpgradeSimProgram : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        folder = std::make_unique<QTemporaryDir>();
-        ASSERT_TRUE(folder->isValid());
+        fixture = std::make_unique<PackageFixture>();
         writeOtherModel();
         writeCorrupted();
-        writeKey(keyPath(), Upgrade::SigningKey::generate());
+        fixture->writeBytes(Upgrade::SigningKey::generate().publicKey().pem(), QStringLiteral("key.pem"));
         writeSigned();
     }
 
-    static void TearDownTestSuite() { folder.reset(); }
+    static void TearDownTestSuite() { fixture.reset(); }
 
-    static QString otherModelPath() { return folder->filePath(QStringLiteral("other-model.upg")); }
-    static QString corruptedPath() { return folder->filePath(QStringLiteral("corrupted.upg")); }
-    static QString keyPath() { return folder->filePath(QStringLiteral("key.pem")); }
-    static QString signedPath() { return folder->filePath(QStringLiteral("signed.upg")); }
-    static QString signerPath() { return folder->filePath(QStringLiteral("signer.pem")); }
+    static QString otherModelPath() { return fixture->path(QStringLiteral("other-model.upg")); }
+    static QString corruptedPath() { return fixture->path(QStringLiteral("corrupted.upg")); }
+    static QString keyPath() { return fixture->path(QStringLiteral("key.pem")); }
+    static QString signedPath() { return fixture->path(QStringLiteral("signed.upg")); }
+    static QString signerPath() { return fixture->path(QStringLiteral("signer.pem")); }
     static QString signerId;
+    static std::unique_ptr<PackageFixture> fixture;
 
 private:
     static void writeOtherModel()
@@ -62,26 +61,15 @@ private:
         Upgrade::PackageHeader header;
         header.modelId = 12345;
         header.mainVersion = header.dataVersion = QStringLiteral("1.2.0");
-        Upgrade::PackageContents contents;
+        Upgrade::PackageContents contents = PackageFixture::package({4096});
         contents.header = Upgrade::PackageWriter::headerJson(header);
-        Upgrade::PackageImage image;
-        image.data = Sim::DemoPackage::imageData(0, 4096);
-        contents.images.push_back(image);
-        Upgrade::PackageWriter writer;
-        ASSERT_TRUE(writer.write(contents, otherModelPath())) << writer.errorString().toStdString();
-    }
-
-    static void writeKey(const QString& path, const Upgrade::SigningKey& key)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(key.publicKey().pem());
+        fixture->write(contents, QStringLiteral("other-model.upg"));
     }
 
     static void writeSigned()
     {
         const Upgrade::SigningKey signer = Upgrade::SigningKey::generate();
-        writeKey(signerPath(), signer);
+        fixture->writeBytes(signer.publicKey().pem(), QStringLiteral("signer.pem"));
         signerId = Upgrade::Package::keyIdText(signer.publicKey().id());
         Sim::DemoPackage demo;
         ASSERT_TRUE(demo.create(64 * 1024, &signer)) << demo.errorString().toStdString();
@@ -94,19 +82,13 @@ private:
         Sim::DemoPackage demo;
         ASSERT_TRUE(demo.create(64 * 1024)) << demo.errorString().toStdString();
         ASSERT_TRUE(QFile::copy(demo.path(), corruptedPath()));
-        QFile file(corruptedPath());
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.seek(file.size() - 100));
-        char byte = 0;
-        ASSERT_TRUE(file.getChar(&byte));
-        ASSERT_TRUE(file.seek(file.size() - 100));
-        ASSERT_TRUE(file.putChar(char(byte ^ 0x5a)));
+        QByteArray bytes = fixture->read(QStringLiteral("corrupted.upg"));
+        bytes[bytes.size() - 100] = char(bytes.at(bytes.size() - 100) ^ 0x5a);
+        fixture->writeBytes(bytes, QStringLiteral("corrupted.upg"));
     }
-
-    static std::unique_ptr<QTemporaryDir> folder;
 };
 
-std::unique_ptr<QTemporaryDir> UpgradeSimProgram::folder;
+std::unique_ptr<PackageFixture> UpgradeSimProgram::fixture;
 QString UpgradeSimProgram::signerId;
 
 struct Road : testing_support::NamedCase
@@ -227,17 +209,13 @@ QString normaliseTranscript(QString text)
 // diff. UPGRADE_SIM_UPDATE_GOLDEN=1 rewrites the committed transcript.
 TEST_F(UpgradeSimProgram, TranscriptOfTheDemoMatchesTheGolden)
 {
-    QTemporaryDir scratch;
-    ASSERT_TRUE(scratch.isValid());
-    const QString path = scratch.filePath(QStringLiteral("demo.jsonl"));
+    const QString path = fixture->path(QStringLiteral("demo.jsonl"));
     // The demo's folder under /tmp keeps the path payloads' sizes the same.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp"));
     const ProgramRun run = runSim({"--transcript", path}, environment);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    QFile written(path);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    const QString actual = normaliseTranscript(QString::fromUtf8(written.readAll()));
+    const QString actual = normaliseTranscript(QString::fromUtf8(fixture->read(QStringLiteral("demo.jsonl"))));
     QFile golden(QStringLiteral(UPGRADE_SIM_GOLDEN));
     if (qEnvironmentVariableIsSet("UPGRADE_SIM_UPDATE_GOLDEN")) {
         ASSERT_TRUE(golden.open(QIODevice::WriteOnly | QIODevice::Truncate));

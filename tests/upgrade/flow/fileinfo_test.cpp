@@ -2,10 +2,8 @@
 // packages made here, what a request logs, and requests without a payload.
 #include "flowtesting.h"
 
+#include "testing/packagefixture.h"
 #include "upgrade/upgradeids.h"
-
-#include <QFile>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -33,18 +31,15 @@ TEST_F(FileInfoTest, RepliesTypeAndDowngrade)
         {"OtherMagic", "vesk", 29974, "1.3.0", 0, 0},
         {"NoModel", "Vesk", 0, "1.2.9", 0, 0},
     };
-    QTemporaryDir dir;
+    PackageFixture files;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         refreshNodeVersion("1.3.0");
         const QByteArray header = R"({"name":"Other","modelID":)" + QByteArray::number(c.model)
             + R"(,"mainVersion":"9.9.9","dataVersion":")" + c.dataVersion + "\"}";
-        const QString path = dir.filePath(c.name);
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         // The length fields are little-endian; the header is shorter than 128 bytes.
-        file.write(c.magic + char(header.size()) + QByteArray(3, '\0') + header + QByteArray(4, '\0'));
-        file.close();
+        const QString path = files.writeBytes(
+            c.magic + char(header.size()) + QByteArray(3, '\0') + header + QByteArray(4, '\0'), c.name);
         LogCapture log;
 
         const std::optional<QByteArray> reply = ui.queryFileInfo(path.toUtf8());

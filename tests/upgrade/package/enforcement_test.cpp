@@ -1,14 +1,13 @@
 // The plug-in that enforces signatures, in the stand-in host: only the file
 // that verified with a trusted key, unchanged since and the one whose file
 // information was shown, reaches the device side.
-#include "packagefixture.h"
 #include "signingkey.h"
 #include "testing/hostfixture.h"
 #include "testing/logcapture.h"
 #include "testing/namedcase.h"
+#include "testing/packagefixture.h"
 #include "testing/qtprint.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -64,9 +63,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(QDir().mkpath(fixture.path("trust")));
-        QFile key(fixture.path("trust/maker.pem"));
-        ASSERT_TRUE(key.open(QIODevice::WriteOnly) && key.write(trustedKey().publicKey().pem()) > 0);
+        fixture.writeBytes(trustedKey().publicKey().pem(), "trust/maker.pem");
         qputenv("UPGRADE_REHEARSAL_TRUST_DIR", QFile::encodeName(fixture.path("trust")));
         HostFixture::SetUp();
     }

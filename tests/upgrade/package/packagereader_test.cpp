@@ -1,8 +1,8 @@
 // Header reading and the small format helpers of the view model.
 
-#include "packagefixture.h"
 #include "testing/logcapture.h"
 #include "testing/namedcase.h"
+#include "testing/packagefixture.h"
 #include "upgrade/upgradeviewmodel.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // Signed packages: upgradeCheck on a device whose trust folder holds keys,
 // over the faults the signature must catch.
 
-#include "packagefixture.h"
 #include "signingkey.h"
 #include "testing/logcapture.h"
 #include "testing/namedcase.h"
+#include "testing/packagefixture.h"
 #include "testing/testtrust.h"
 #include "upgrade/signaturerecord.h"
 #include "upgrade/upgradeviewmodel.h"
@@ -112,14 +112,12 @@ protected:
             return;
         ASSERT_TRUE(QDir().mkpath(fixture.path("trust")));
         for (KeyFile file : files) {
-            const QString path = fixture.path(QStringLiteral("trust/%1.pem").arg(file));
+            const QString name = QStringLiteral("trust/%1.pem").arg(file);
             const QByteArray pem = signingKey(file == PublicB ? ByB : ByA).publicKey().pem();
-            QFile out(path);
             if (file == Dangling)
-                ASSERT_TRUE(QFile::link(fixture.path("nowhere"), path));
+                ASSERT_TRUE(QFile::link(fixture.path("nowhere"), fixture.path(name)));
             else
-                ASSERT_TRUE(out.open(QIODevice::WriteOnly)
-                            && out.write(file == TruncatedA ? pem.left(50) : pem));
+                fixture.writeBytes(file == TruncatedA ? pem.left(50) : pem, name);
         }
     }
 
@@ -198,10 +196,7 @@ void touchAtFirstChunk(QtMsgType, const QMessageLogContext&, const QString& mess
 TEST(SignatureWalkTest, FileChangedDuringTheWalkIsNotVerified)
 {
     PackageFixture fixture;
-    ASSERT_TRUE(QDir().mkpath(fixture.path("trust")));
-    QFile key(fixture.path("trust/a.pem"));
-    ASSERT_TRUE(key.open(QIODevice::WriteOnly) && key.write(signingKey(ByA).publicKey().pem()) > 0);
-    key.close();
+    fixture.writeBytes(signingKey(ByA).publicKey().pem(), "trust/a.pem");
     Upgrade::PackageWriter writer;
     writer.setSigningKey(&signingKey(ByA));
     const QString path = fixture.writeBytes(writer.bytes(PackageFixture::package({3000, 2000})));

@@ -4,12 +4,12 @@
 // reaches the Qt reads of the dlopen'ed plug-in.
 
 #include "boundedmemory.h"
-#include "packagefixture.h"
 #include "signingkey.h"
 #include "standin/storage/faultystorage.h"
 #include "testing/hostfixture.h"
 #include "testing/logcapture.h"
 #include "testing/namedcase.h"
+#include "testing/packagefixture.h"
 #include "testing/testtrust.h"
 #include "upgrade/layoutreader.h"
 #include "upgrade/packagecheck.h"
@@ -38,16 +38,6 @@ namespace {
 const char CheckSignature[] = "bool Upgrade::UpgradeViewModel::upgradeCheck(const QString&)";
 const char HandlerSignature[] = "krt::IMessage* Upgrade::UpgradeViewModel::getUpgradeMD5(const krt::IMessage*)";
 constexpr int Chunk = Upgrade::Package::ChunkSize;
-
-void expectContext(const LogLine& line, const char* function)
-{
-    EXPECT_TRUE(testing_support::fromViewModel(line, QLatin1String(function)));
-}
-
-PackageFixture::Change subHeader(int image, const QByteArray& text)
-{
-    return [=](PackageContents& c) { c.images[size_t(image)].subHeader = text; };
-}
 
 // Where each part of the package at `path` starts, as the core reads it.
 struct Layout
@@ -94,22 +84,22 @@ const std::vector<int> TwoImages{3000, 2000};
 
 const VerifyCase verifyCases[] = {
     {"SeveralImages", {{1000, Chunk + 1, 300}}, true, "", 4},
-    {"UpperCaseDigest", {{1000}, F::upperCaseDigest(0)}, false, Mismatch, 1},
-    {"ByteChangedInSecondImage", {{1000, 2000}, F::changeDataByte(1, 7)}, false, Mismatch, 2},
+    {"UpperCaseDigest", {{1000}, {}, F::upperCaseDigest(0)}, false, Mismatch, 1},
+    {"ByteChangedInSecondImage", {{1000, 2000}, {}, F::changeDataByte(1, 7)}, false, Mismatch, 2},
     {"WrongMagicAtFileStart", {{1000}, {}, F::patched(0, "Vesx")}, false, "head check fail", 0, 0},
     {"WrongMagicAtImageStart",
-     {{1000, 1000}, [](PackageContents& c) { c.images[1].magic = "VESK"; }},
+     {{1000, 1000}, {}, F::recordMagic(1, "VESK")},
      false,
      "head check fail",
      1},
     {"TruncatedLastImage", {{1000, 1000}, {}, F::truncated(10)}, false, Mismatch, 2},
     {"ZeroLengthBetweenImages", {{100, 0, 100}}, true, "", 2},
     // The check block's digest stays in force.
-    {"SubHeaderNotJson", {{100}, subHeader(0, "not json")}, true, "", 1},
-    {"SubHeaderWithoutMd5", {{100}, subHeader(0, "{}")}, false, Mismatch, 1},
+    {"SubHeaderNotJson", {{100}, {}, F::subHeader(0, "not json")}, true, "", 1},
+    {"SubHeaderWithoutMd5", {{100}, {}, F::subHeader(0, "{}")}, false, Mismatch, 1},
     // Lists no image, so there is nothing to fail.
     {"CheckBlockNotBase64Json",
-     {{100}, [](PackageContents& c) { c.checkBlock = "!!! not base64 {} !!!"; }},
+     {{100}, {}, F::checkBlock("!!! not base64 {} !!!")},
      true,
      "",
      0},
@@ -165,7 +155,7 @@ TEST_P(VerifyOutcomeTest, AnswerAndLogLines)
 
     // The request's path first; then the walk's lines.
     ASSERT_FALSE(log.lines().empty());
-    expectContext(log.lines().front(), HandlerSignature);
+    EXPECT_TRUE(testing_support::fromViewModel(log.lines().front(), HandlerSignature));
     const int failures = *c.failLine ? 1 : 0;
     if (failures) {
         EXPECT_EQ(log.count(QLatin1String(c.failLine)), 1);
@@ -173,7 +163,7 @@ TEST_P(VerifyOutcomeTest, AnswerAndLogLines)
     const std::vector<LogLine> errors = log.matching(QStringLiteral("Error reading file: "));
     EXPECT_EQ(errors.size(), c.region && c.fault.error != 0 ? 1u : 0u);
     for (const LogLine& line : errors)
-        expectContext(line, CheckSignature);
+        EXPECT_TRUE(testing_support::fromViewModel(line, CheckSignature));
     if (c.chunks >= 0) {
         // The check block after a good magic, the failure, a warning per
         // chunk; no page-cache drop for images this small.
@@ -186,7 +176,7 @@ TEST_P(VerifyOutcomeTest, AnswerAndLogLines)
             EXPECT_EQ(walk[size_t(i)].type, walk[size_t(i)].message.startsWith(QLatin1String("read file size:"))
                                                 ? QtWarningMsg
                                                 : QtDebugMsg);
-            expectContext(walk[size_t(i)], CheckSignature);
+            EXPECT_TRUE(testing_support::fromViewModel(walk[size_t(i)], CheckSignature));
         }
     }
     const std::optional<QByteArray> info = ui.queryFileInfo(path.toUtf8());
@@ -218,7 +208,7 @@ TEST_F(VerifyHostTest, PayloadWithoutDataGetsNoAnswerAndAPathIsCutAt127Bytes)
     ui.postEventRaw(Upgrade::MsgGetUpgradeMD5, {}, false);
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.lines()[0].message, QStringLiteral("resp does not matches."));
-    expectContext(log.lines()[0], HandlerSignature);
+    EXPECT_TRUE(testing_support::fromViewModel(log.lines()[0], HandlerSignature));
 
     // No terminator: the copy stops at 127 bytes and finds the package.
     const int prefix = fixture.path(QStringLiteral("p")).toUtf8().size() - 1; // folder and separator
@@ -317,8 +307,7 @@ QString hostile(PackageFixture& fixture, qint64 Layout::*field)
     const QByteArray list = R"({"systemImages":[{"type":"system","size":")"
         + QByteArray::number(8 + Claim + Data) + R"("}],"md5":")"
         + Upgrade::PackageWriter::md5Hex(QByteArray(Data, '\0')).toLatin1() + "\"}";
-    contents.checkBlock = list.toBase64();
-    const QByteArray bytes = fixture.bytes(contents);
+    const QByteArray bytes = PackageFixture::checkBlock(list.toBase64())(fixture.bytes(contents));
     const QString path = fixture.writeBytes(PackageFixture::patched(
         int(Layout(fixture.writeBytes(bytes)).*field - 4), Upgrade::PackageWriter::lengthField(Claim))(bytes));
     QFile(path).resize(HostileSize);
@@ -333,11 +322,10 @@ QString withLongField(PackageFixture& fixture, qint64 Layout::*field, qint64 len
     const QByteArray text(int(length), ' ');
     if (field == &Layout::header)
         contents.header = text;
-    else
-        contents.images[0].subHeader = text;
-    Upgrade::PackageWriter writer;
-    writer.setSigningKey(key);
-    return fixture.writeBytes(writer.bytes(contents));
+    QByteArray bytes = fixture.bytes(contents);
+    if (field == &Layout::subHeader)
+        bytes = PackageFixture::subHeader(0, text)(bytes);
+    return fixture.writeBytes(key ? PackageFixture::signedBy(bytes, *key) : bytes);
 }
 
 class VerifyBoundedTest : public testing::TestWithParam<BoundedCase>

@@ -1,9 +1,9 @@
 // Read-ahead hints in the verification walk change nothing a caller or the
 // log can see, and stay within one chunk ahead and clear of the drops.
 
-#include "packagefixture.h"
 #include "testing/logcapture.h"
 #include "testing/namedcase.h"
+#include "testing/packagefixture.h"
 #include "testing/qtprint.h"
 #include "upgrade/packagecheck.h"
 
