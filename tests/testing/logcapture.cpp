@@ -44,9 +44,8 @@ void LogCapture::handler(QtMsgType type, const QMessageLogContext& context, cons
     if (byFunction && line.file.endsWith(QLatin1String("upgrade/upgradeviewmodel.cpp"))
         && line.category == QLatin1String("default"))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-        << "in [" << line.function.toStdString() << "] of " << line.file.toStdString() << ", category "
-        << line.category.toStdString();
+    return ::testing::AssertionFailure() << "in [" << line.function.toStdString() << "] of "
+                                         << line.file.toStdString() << ", " << line.category.toStdString();
 }
 
 } // namespace testing_support

@@ -6,9 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -19,13 +16,21 @@ namespace {
 const QByteArray SubHeaderStart = QByteArrayLiteral("{\"md5\":\"");
 const int SubHeaderLength = Upgrade::PackageWriter::subHeaderJson(Upgrade::PackageWriter::md5Hex({})).size();
 
-int subHeaderAt(const QByteArray& bytes, int image)
+// Where the `n`th `text` (from 0) starts.
+int nth(const QByteArray& bytes, const QByteArray& text, int n)
 {
     int at = -1;
-    for (int i = 0; i <= image; ++i)
-        at = bytes.indexOf(SubHeaderStart, at + 1);
-    EXPECT_GE(at, 0) << "no sub-header of image " << image;
+    for (int i = 0; i <= n; ++i)
+        at = bytes.indexOf(text, at + 1);
     return at;
+}
+
+// The check block follows the flat JSON header and its length field, and
+// ends where the first record's magic and length field start.
+std::pair<int, int> checkBlockSpan(const QByteArray& bytes)
+{
+    const int at = bytes.indexOf('}') + 5;
+    return {at, nth(bytes, SubHeaderStart, 0) - 8 - at};
 }
 
 // Replaces the `length` bytes at `offset` with `text`, and the length field
@@ -35,18 +40,6 @@ QByteArray spliced(QByteArray bytes, int offset, int length, const QByteArray& t
     QByteArray field(4, '\0');
     qToLittleEndian(quint32(text.size()), field.data());
     return bytes.replace(offset, length, text).replace(offset - 4, 4, field);
-}
-
-// The check block follows the flat JSON header and its length field, and
-// ends where the first record's magic and length field start.
-int checkBlockAt(const QByteArray& bytes)
-{
-    return bytes.indexOf('}') + 5;
-}
-
-int checkBlockLength(const QByteArray& bytes)
-{
-    return subHeaderAt(bytes, 0) - 8 - checkBlockAt(bytes);
 }
 
 } // namespace
@@ -92,10 +85,7 @@ Upgrade::PackageContents PackageFixture::package(const std::vector<int>& sizes)
 
 QString PackageFixture::write(const Upgrade::PackageContents& contents, const QString& name)
 {
-    Upgrade::PackageWriter writer;
-    const QString file = path(name);
-    EXPECT_TRUE(writer.write(contents, file)) << writer.errorString().toStdString();
-    return file;
+    return writeBytes(bytes(contents), name);
 }
 
 QString PackageFixture::build(const Recipe& recipe, const QString& name)
@@ -103,7 +93,7 @@ QString PackageFixture::build(const Recipe& recipe, const QString& name)
     Upgrade::PackageContents contents = package(recipe.sizes);
     if (recipe.change)
         recipe.change(contents);
-    return recipe.damage ? writeBytes(recipe.damage(bytes(contents)), name) : write(contents, name);
+    return writeBytes(recipe.damage ? recipe.damage(bytes(contents)) : bytes(contents), name);
 }
 
 QString PackageFixture::writeBytes(const QByteArray& bytes, const QString& name)
@@ -147,31 +137,28 @@ PackageFixture::Damage PackageFixture::truncated(int count)
 PackageFixture::Damage PackageFixture::recordMagic(int image, const QByteArray& magic)
 {
     // The magic and the sub-header's length field come before the sub-header.
-    return [=](QByteArray bytes) { return bytes.replace(subHeaderAt(bytes, image) - 8, 4, magic); };
+    return [=](QByteArray bytes) { return bytes.replace(nth(bytes, SubHeaderStart, image) - 8, 4, magic); };
 }
 
 PackageFixture::Damage PackageFixture::subHeader(int image, const QByteArray& text)
 {
     return [=](const QByteArray& bytes) {
         // The check block lists the record's size, which changes with it.
-        QJsonObject list = QJsonDocument::fromJson(QByteArray::fromBase64(
-                                                       bytes.mid(checkBlockAt(bytes), checkBlockLength(bytes))))
-                               .object();
-        QJsonArray images = list.value(QLatin1String("systemImages")).toArray();
-        QJsonObject entry = images.at(image).toObject();
-        const qint64 size = entry.value(QLatin1String("size")).toString().toLongLong();
-        entry.insert(QLatin1String("size"), QString::number(size + text.size() - SubHeaderLength));
-        images.replace(image, entry);
-        list.insert(QLatin1String("systemImages"), images);
-        const QByteArray listed = checkBlock(QJsonDocument(list).toJson(QJsonDocument::Compact).toBase64())(bytes);
-        return spliced(listed, subHeaderAt(listed, image), SubHeaderLength, text);
+        const auto [at, length] = checkBlockSpan(bytes);
+        QByteArray list = QByteArray::fromBase64(bytes.mid(at, length));
+        const int size = nth(list, "\"size\":\"", image) + 8;
+        const int digits = list.indexOf('"', size) - size;
+        const qint64 grown = list.mid(size, digits).toLongLong() + text.size() - SubHeaderLength;
+        list.replace(size, digits, QByteArray::number(grown));
+        const QByteArray listed = spliced(bytes, at, length, list.toBase64());
+        return spliced(listed, nth(listed, SubHeaderStart, image), SubHeaderLength, text);
     };
 }
 
 PackageFixture::Damage PackageFixture::upperCaseDigest(int image)
 {
     return [image](QByteArray bytes) {
-        const int at = subHeaderAt(bytes, image) + SubHeaderStart.size();
+        const int at = nth(bytes, SubHeaderStart, image) + SubHeaderStart.size();
         return bytes.replace(at, 32, bytes.mid(at, 32).toUpper());
     };
 }
@@ -179,7 +166,7 @@ PackageFixture::Damage PackageFixture::upperCaseDigest(int image)
 PackageFixture::Damage PackageFixture::changeDataByte(int image, int offset)
 {
     return [=](QByteArray bytes) {
-        const int at = subHeaderAt(bytes, image) + SubHeaderLength + offset;
+        const int at = nth(bytes, SubHeaderStart, image) + SubHeaderLength + offset;
         bytes[at] = static_cast<char>(bytes.at(at) ^ 0x01);
         return bytes;
     };
@@ -188,7 +175,8 @@ PackageFixture::Damage PackageFixture::changeDataByte(int image, int offset)
 PackageFixture::Damage PackageFixture::checkBlock(const QByteArray& text)
 {
     return [text](const QByteArray& bytes) {
-        return spliced(bytes, checkBlockAt(bytes), checkBlockLength(bytes), text);
+        const auto [at, length] = checkBlockSpan(bytes);
+        return spliced(bytes, at, length, text);
     };
 }
 

@@ -6,7 +6,8 @@
 
 namespace testing_support {
 
-ProgramRun runProgram(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
+ProgramRun runProgram(const QString& program, const QStringList& arguments,
+                      const QProcessEnvironment& environment)
 {
     QProcess process;
     process.setProcessEnvironment(environment);

@@ -17,15 +17,12 @@
 using testing_support::caseName;
 using testing_support::NamedCase;
 using testing_support::ProgramRun;
+using testing_support::runProgram;
 using Upgrade::PackageWriter;
 
 namespace {
 
-ProgramRun upgradePack(const QStringList& arguments,
-                       const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
-{
-    return testing_support::runProgram(QStringLiteral(UPGRADE_PACK), arguments, environment);
-}
+const QString Pack = QStringLiteral(UPGRADE_PACK);
 
 // One error line naming the program, nothing on stdout.
 void expectOneErrorLine(const ProgramRun& run, int exitCode, const QString& containing)
@@ -56,9 +53,10 @@ protected:
     {
         fixture.writeBytes(kernel, QStringLiteral("kernel.img"));
         fixture.writeBytes(rootfs, QStringLiteral("rootfs.img"));
-        const ProgramRun created = upgradePack({"create", "-o", path("pkg.bin"), "--main-version", "3.1.0",
-                                             "--data-version", "3.1.7", "--type", "kernel", "--type",
-                                             "rootfs", path("kernel.img"), path("rootfs.img")});
+        const ProgramRun created = runProgram(Pack,
+                                              {"create", "-o", path("pkg.bin"), "--main-version", "3.1.0",
+                                               "--data-version", "3.1.7", "--type", "kernel", "--type",
+                                               "rootfs", path("kernel.img"), path("rootfs.img")});
         ASSERT_EQ(created.exitCode, 0) << created.err.toStdString();
     }
 
@@ -69,7 +67,7 @@ protected:
 
 TEST_F(UpgradePackTest, CreatedPackageVerifiesOnTheToolAndTheDevice)
 {
-    const ProgramRun verified = upgradePack({"verify", path("pkg.bin")});
+    const ProgramRun verified = runProgram(Pack, {"verify", path("pkg.bin")});
     EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
     EXPECT_TRUE(verified.err.isEmpty());
     EXPECT_TRUE(verified.out.contains(QLatin1String("2 images")));
@@ -79,7 +77,7 @@ TEST_F(UpgradePackTest, CreatedPackageVerifiesOnTheToolAndTheDevice)
 
 TEST_F(UpgradePackTest, InfoShowsTheImageTable)
 {
-    const ProgramRun text = upgradePack({"info", path("pkg.bin")});
+    const ProgramRun text = runProgram(Pack, {"info", path("pkg.bin")});
     ASSERT_EQ(text.exitCode, 0);
     EXPECT_TRUE(text.out.contains(QStringLiteral("#2 rootfs: offset ")));
     EXPECT_TRUE(text.out.contains(PackageWriter::md5Hex(rootfs)));
@@ -89,7 +87,7 @@ TEST_F(UpgradePackTest, FailedCreateLeavesNothingBehind)
 {
     const QStringList before = QDir(fixture.path(".")).entryList(QDir::Files);
     const ProgramRun run
-        = upgradePack({"create", "-o", path("new.bin"), path("kernel.img"), path("missing.img")});
+        = runProgram(Pack, {"create", "-o", path("new.bin"), path("kernel.img"), path("missing.img")});
     expectOneErrorLine(run, 1, QStringLiteral("missing.img"));
     EXPECT_EQ(QDir(fixture.path(".")).entryList(QDir::Files), before);
 }
@@ -107,7 +105,7 @@ class UpgradePackVerifyFailureTest : public UpgradePackTest, public testing::Wit
 TEST_P(UpgradePackVerifyFailureTest, ExitsOneWithOneLine)
 {
     fixture.writeBytes(GetParam().damage(fixture.read("pkg.bin")), QStringLiteral("damaged.bin"));
-    expectOneErrorLine(upgradePack({"verify", path("damaged.bin")}), 1, GetParam().reason);
+    expectOneErrorLine(runProgram(Pack, {"verify", path("damaged.bin")}), 1, GetParam().reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -153,12 +151,12 @@ TEST_P(UpgradePackTrustTest, VerifyNamesTheSignatureByLineAndExitCode)
     fixture.writeBytes(maker.publicKey().pem(), QStringLiteral("maker.pub.pem"));
     for (QStringList step : GetParam().steps) {
         step.replaceInStrings(QRegularExpression("<([^>]+)>"), fixture.path(QStringLiteral("\\1")));
-        ASSERT_EQ(upgradePack(step).exitCode, 0) << step.join(' ').toStdString();
+        ASSERT_EQ(runProgram(Pack, step).exitCode, 0) << step.join(' ').toStdString();
     }
     if (GetParam().damage)
         fixture.writeBytes(GetParam().damage(fixture.read("pkg.bin")), QStringLiteral("pkg.bin"));
 
-    const ProgramRun run = upgradePack({"verify", path("pkg.bin"), "--trust", path("maker.pub.pem")});
+    const ProgramRun run = runProgram(Pack, {"verify", path("pkg.bin"), "--trust", path("maker.pub.pem")});
     const QString id = Upgrade::Package::keyIdText(
         Upgrade::SigningKey::fromFile(path(run.exitCode == 5 ? "other.pem" : "maker.pem"), &error)
             .publicKey()
@@ -207,7 +205,7 @@ class UpgradePackAgreementTest : public UpgradePackTest, public testing::WithPar
 TEST_P(UpgradePackAgreementTest, ToolAndPlugInGiveOneVerdict)
 {
     fixture.writeBytes(privateKeyPem(1), QStringLiteral("maker.pem"));
-    ASSERT_EQ(upgradePack({"sign", path("pkg.bin"), "--key", path("maker.pem")}).exitCode, 0);
+    ASSERT_EQ(runProgram(Pack, {"sign", path("pkg.bin"), "--key", path("maker.pem")}).exitCode, 0);
     QString error;
     const QByteArray pem = Upgrade::SigningKey::fromFile(path("maker.pem"), &error).publicKey().pem();
     if (GetParam().folder != QStringList{"none"}) {
@@ -218,7 +216,7 @@ TEST_P(UpgradePackAgreementTest, ToolAndPlugInGiveOneVerdict)
             fixture.writeBytes(file == "broken.pem" ? pem.left(50) : pem, "trust/" + file);
     }
 
-    const ProgramRun run = upgradePack({"verify", path("pkg.bin"), "--trust", path("trust")});
+    const ProgramRun run = runProgram(Pack, {"verify", path("pkg.bin"), "--trust", path("trust")});
     testing_support::setTrustFolder(path("trust"));
     const bool pluginVerified = Upgrade::UpgradeViewModel().upgradeCheck(path("pkg.bin"));
     testing_support::setTrustFolder(QString());
@@ -278,7 +276,7 @@ private:
     }
     bool run(const QString& program, const QStringList& arguments) const
     {
-        const ProgramRun run = testing_support::runProgram(program, arguments, environment);
+        const ProgramRun run = runProgram(program, arguments, environment);
         EXPECT_EQ(run.exitCode, 0) << program.toStdString() << ": " << run.err.toStdString();
         return run.exitCode == 0;
     }
@@ -319,14 +317,15 @@ TEST_P(UpgradePackSignerTest, WritesOnlyASignatureOfTheGivenKey)
     QStringList arguments = c.create ? QStringList{"create", "-o", path("pkg.bin"), path("kernel.img")}
                                      : QStringList{"sign", path("pkg.bin")};
     arguments << "--signer" << command << "--pubkey" << token->publicKeyPath();
-    const ProgramRun run = upgradePack(arguments, token->environment);
+    const ProgramRun run = runProgram(Pack, arguments, token->environment);
     if (c.exitCode != 0) {
         expectOneErrorLine(run, c.exitCode, c.reason);
         EXPECT_EQ(fixture.read("pkg.bin"), before);
         return;
     }
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const ProgramRun verified = upgradePack({"verify", path("pkg.bin"), "--trust", token->publicKeyPath()});
+    const ProgramRun verified
+        = runProgram(Pack, {"verify", path("pkg.bin"), "--trust", token->publicKeyPath()});
     EXPECT_EQ(verified.exitCode, 0) << verified.err.toStdString();
 }
 
@@ -360,8 +359,8 @@ TEST_P(UpgradePackReadFaultTest, ExitsThreeNamingWhereTheReadFailed)
     const qint64 offset = GetParam().offset < 0 ? size + GetParam().offset : GetParam().offset;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("UPGRADE_PACK_STORAGE_FAULT"), QString::number(offset));
-    const ProgramRun run = testing_support::runProgram(QStringLiteral(UPGRADE_PACK_FAULTY),
-                                                       {GetParam().command, path("pkg.bin")}, environment);
+    const ProgramRun run
+        = runProgram(QStringLiteral(UPGRADE_PACK_FAULTY), {GetParam().command, path("pkg.bin")}, environment);
     expectOneErrorLine(run, 3, GetParam().reason.arg(offset));
 }
 
@@ -387,7 +386,7 @@ class UpgradePackUsageTest : public testing::TestWithParam<UsageCase>
 
 TEST_P(UpgradePackUsageTest, ExitsWithOneLine)
 {
-    expectOneErrorLine(upgradePack(GetParam().arguments), GetParam().exitCode, GetParam().reason);
+    expectOneErrorLine(runProgram(Pack, GetParam().arguments), GetParam().exitCode, GetParam().reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(

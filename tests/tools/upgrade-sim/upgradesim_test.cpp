@@ -18,12 +18,9 @@
 namespace {
 
 using testing_support::ProgramRun;
+using testing_support::runProgram;
 
-ProgramRun runSim(const QStringList& arguments,
-                  const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
-{
-    return testing_support::runProgram(QStringLiteral(UPGRADE_SIM_PROGRAM), arguments, environment);
-}
+const QString Sim = QStringLiteral(UPGRADE_SIM_PROGRAM);
 
 // The last box line of the run's output; empty when it showed no box.
 QString lastBoxLine(const ProgramRun& run)
@@ -47,11 +44,6 @@ protected:
 
     static void TearDownTestSuite() { fixture.reset(); }
 
-    static QString otherModelPath() { return fixture->path(QStringLiteral("other-model.upg")); }
-    static QString corruptedPath() { return fixture->path(QStringLiteral("corrupted.upg")); }
-    static QString keyPath() { return fixture->path(QStringLiteral("key.pem")); }
-    static QString signedPath() { return fixture->path(QStringLiteral("signed.upg")); }
-    static QString signerPath() { return fixture->path(QStringLiteral("signer.pem")); }
     static QString signerId;
     static std::unique_ptr<PackageFixture> fixture;
 
@@ -73,7 +65,7 @@ private:
         signerId = Upgrade::Package::keyIdText(signer.publicKey().id());
         Sim::DemoPackage demo;
         ASSERT_TRUE(demo.create(64 * 1024, &signer)) << demo.errorString().toStdString();
-        ASSERT_TRUE(QFile::copy(demo.path(), signedPath()));
+        ASSERT_TRUE(QFile::copy(demo.path(), fixture->path(QStringLiteral("signed.upg"))));
     }
 
     // The demo with one byte of its last image's data changed.
@@ -81,7 +73,7 @@ private:
     {
         Sim::DemoPackage demo;
         ASSERT_TRUE(demo.create(64 * 1024)) << demo.errorString().toStdString();
-        ASSERT_TRUE(QFile::copy(demo.path(), corruptedPath()));
+        ASSERT_TRUE(QFile::copy(demo.path(), fixture->path(QStringLiteral("corrupted.upg"))));
         QByteArray bytes = fixture->read(QStringLiteral("corrupted.upg"));
         bytes[bytes.size() - 100] = char(bytes.at(bytes.size() - 100) ^ 0x5a);
         fixture->writeBytes(bytes, QStringLiteral("corrupted.upg"));
@@ -93,7 +85,7 @@ QString UpgradeSimProgram::signerId;
 
 struct Road : testing_support::NamedCase
 {
-    // "<other-model>", "<corrupted>", "<key>", "<signed>" and its "<signer>"
+    // "<other-model.upg>", "<corrupted.upg>", "<key.pem>", "<signed.upg>" and its "<signer.pem>"
     // stand for the suite's files, "<signer-id>" for that key's id
     QStringList arguments;
     int exitCode;
@@ -107,11 +99,8 @@ class UpgradeSimRoad : public UpgradeSimProgram, public ::testing::WithParamInte
 protected:
     static QStringList filledIn(QStringList list)
     {
-        list.replaceInStrings(QStringLiteral("<other-model>"), otherModelPath());
-        list.replaceInStrings(QStringLiteral("<corrupted>"), corruptedPath());
-        list.replaceInStrings(QStringLiteral("<key>"), keyPath());
-        list.replaceInStrings(QStringLiteral("<signed>"), signedPath());
-        list.replaceInStrings(QStringLiteral("<signer>"), signerPath());
+        list.replaceInStrings(QRegularExpression(QStringLiteral("<([^>]+\\.[a-z]+)>")),
+                              fixture->path(QStringLiteral("\\1")));
         return list.replaceInStrings(QStringLiteral("<signer-id>"), signerId);
     }
 };
@@ -119,7 +108,7 @@ protected:
 TEST_P(UpgradeSimRoad, EndsWithItsExitCodeLinesAndBox)
 {
     const Road& road = GetParam();
-    const ProgramRun run = runSim(filledIn(road.arguments));
+    const ProgramRun run = runProgram(Sim, filledIn(road.arguments));
     ASSERT_FALSE(run.crashed) << run.err.toStdString();
     EXPECT_EQ(run.exitCode, road.exitCode) << run.out.toStdString() << run.err.toStdString();
     const QString err = road.errorLine.isEmpty() ? QString() : "upgrade-sim: " + road.errorLine + '\n';
@@ -146,20 +135,20 @@ INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimRoad,
             { "  box  total  35%  sub  70%  Updating..." }, "  box  failure  Device update failed." },
         Road { { "NoNode" }, { Small, "--no-node" }, 1,
             "upgrade not started: the device side reported no node", { "start       no start result" }, "" },
-        Road { { "OtherModel" }, { "<other-model>" }, 2,
+        Road { { "OtherModel" }, { "<other-model.upg>" }, 2,
             "package rejected: not made for this device type (Vesk, model 29974)",
             { "file info   device type matches: no, downgrade: -" }, "" },
-        Road { { "Corrupted" }, { "<corrupted>" }, 2,
+        Road { { "Corrupted" }, { "<corrupted.upg>" }, 2,
             "package rejected: verification failed (package structure or an image digest)",
             { "verify      not verified" }, "" },
         Road { { "SignedDemo" }, { Small, "--signed" }, 0, "", {}, Success },
         // Only a plug-in that checked the signature makes the record a signer.
-        Road { { "SignedPackageUnchecked" }, { "<signed>" }, 0, "",
+        Road { { "SignedPackageUnchecked" }, { "<signed.upg>" }, 0, "",
             { "verify      verified (signature record <signer-id> not checked: the plug-in trusts no key)" },
             Success },
-        Road { { "SignedPackageChecked" }, { "<signed>", "--trust", "<signer>" }, 0, "",
+        Road { { "SignedPackageChecked" }, { "<signed.upg>", "--trust", "<signer.pem>" }, 0, "",
             { "verify      verified (signed by <signer-id>)" }, Success },
-        Road { { "UnsignedDemoWithTrustedKey" }, { Small, "--trust", "<key>" }, 2,
+        Road { { "UnsignedDemoWithTrustedKey" }, { Small, "--trust", "<key.pem>" }, 2,
             "package rejected: verification failed (the plug-in logged: signature check fail: no record)",
             { "verify      not verified" }, "" },
         Road { { "StorageFaultInCheckBlock" }, { Small, "--storage-fault", "100" }, 2,
@@ -185,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(Rehearsals, UpgradeSimRoad,
 // plug-in's log lines come between them.
 TEST_F(UpgradeSimProgram, TraceShowsEveryMessageDecoded)
 {
-    const ProgramRun run = runSim({Small, "--trace", "--progress-step", "50"});
+    const ProgramRun run = runProgram(Sim, {Small, "--trace", "--progress-step", "50"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     // The golden transcript holds the same payloads as JSON.
     EXPECT_TRUE(run.out.contains(QStringLiteral(" ms  0xfc080003 upgradeProgress  send  devicestandin -> "
@@ -213,9 +202,9 @@ TEST_F(UpgradeSimProgram, TranscriptOfTheDemoMatchesTheGolden)
     // The demo's folder under /tmp keeps the path payloads' sizes the same.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TMPDIR"), QStringLiteral("/tmp"));
-    const ProgramRun run = runSim({"--transcript", path}, environment);
+    const ProgramRun run = runProgram(Sim, {"--transcript", path}, environment);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QString actual = normaliseTranscript(QString::fromUtf8(fixture->read(QStringLiteral("demo.jsonl"))));
+    const QString actual = normaliseTranscript(QString::fromUtf8(fixture->read("demo.jsonl")));
     QFile golden(QStringLiteral(UPGRADE_SIM_GOLDEN));
     if (qEnvironmentVariableIsSet("UPGRADE_SIM_UPDATE_GOLDEN")) {
         ASSERT_TRUE(golden.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -236,7 +225,7 @@ TEST_F(UpgradeSimProgram, TranscriptOfTheDemoMatchesTheGolden)
 // figure only natively without sanitizers, where it is the program's own.
 TEST_F(UpgradeSimProgram, SoakOf500RunsKeepsMemoryFlat)
 {
-    const ProgramRun run = runSim({Small, "--repeat", "500"});
+    const ProgramRun run = runProgram(Sim, {Small, "--repeat", "500"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("runs        500, all ended alike\n")));
     const auto growth = [&run](const char* pattern) {

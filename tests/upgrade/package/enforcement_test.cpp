@@ -79,17 +79,14 @@ protected:
     {
         Upgrade::PackageContents contents = PackageFixture::package({3000, 2000});
         contents.images[0].data = PackageFixture::imageData(3000, seed);
-        Upgrade::PackageWriter writer;
-        writer.setSigningKey(sign ? &trustedKey() : nullptr);
-        return writer.bytes(contents);
+        const QByteArray bytes = fixture.bytes(contents);
+        return sign ? PackageFixture::signedBy(bytes, trustedKey()) : bytes;
     }
 
     void put(const QString& path, const QByteArray& bytes, bool rename)
     {
         const QString target = rename ? path + ".new" : path;
-        QFile file(target);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
-        file.close();
+        fixture.writeBytes(bytes, QFileInfo(target).fileName());
         if (rename) {
             ASSERT_EQ(::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0);
         }

@@ -95,11 +95,10 @@ protected:
 
     QString writePackage(const SignatureCase& c)
     {
-        Upgrade::PackageWriter writer;
         PackageContents contents = PackageFixture::package({3000, 2000});
-        const int unsignedSize = fixture.bytes(contents).size();
-        writer.setSigningKey(c.signer == Unsigned ? nullptr : &signingKey(c.signer));
-        const QByteArray record = writer.bytes(contents).mid(unsignedSize);
+        const QByteArray original = fixture.bytes(contents);
+        const QByteArray record
+            = c.signer == Unsigned ? QByteArray() : F::signedBy(original, signingKey(c.signer)).mid(original.size());
         if (c.after)
             c.after(contents);
         const QByteArray package = fixture.bytes(contents) + record;
@@ -197,9 +196,8 @@ TEST(SignatureWalkTest, FileChangedDuringTheWalkIsNotVerified)
 {
     PackageFixture fixture;
     fixture.writeBytes(signingKey(ByA).publicKey().pem(), "trust/a.pem");
-    Upgrade::PackageWriter writer;
-    writer.setSigningKey(&signingKey(ByA));
-    const QString path = fixture.writeBytes(writer.bytes(PackageFixture::package({3000, 2000})));
+    const QString path = fixture.writeBytes(
+        PackageFixture::signedBy(fixture.bytes(PackageFixture::package({3000, 2000})), signingKey(ByA)));
     testing_support::setTrustFolder(fixture.path("trust"));
     Upgrade::UpgradeViewModel model;
 

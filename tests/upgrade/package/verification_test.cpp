@@ -351,11 +351,9 @@ TEST_P(VerifyBoundedTest, AnswersWithinBoundedMemory)
         ? withLongField(fixture, c.field, Upgrade::Package::MaxFieldLength + 1, &key)
         : withLongField(fixture, c.field, 3 << 20, nullptr);
     if (c.trusted) {
-        QFile pem(fixture.path("key.pem"));
-        ASSERT_TRUE(pem.open(QIODevice::WriteOnly) && pem.write(key.publicKey().pem()) > 0);
+        fixture.writeBytes(key.publicKey().pem(), "key.pem");
         testing_support::setTrustFolder(fixture.path(QString()));
     }
-    const QString report = fixture.path("report");
     EXPECT_EXIT(
         {
             const long before = peakResidentKiB();
@@ -367,12 +365,10 @@ TEST_P(VerifyBoundedTest, AnswersWithinBoundedMemory)
             const bool verified = model.upgradeCheck(path);
             const int failures = log.count("file information failed: std::bad_alloc")
                 + log.count("verification failed: std::bad_alloc");
-            QFile out(report);
-            out.open(QIODevice::WriteOnly);
-            out.write(QByteArray::number(fits) + ' ' + QByteArray::number(verified) + ' '
-                      + QByteArray::number(failures) + ' '
-                      + QByteArray::number(qlonglong(peakResidentKiB() - before)));
-            out.close();
+            fixture.writeBytes(QByteArray::number(fits) + ' ' + QByteArray::number(verified) + ' '
+                                   + QByteArray::number(failures) + ' '
+                                   + QByteArray::number(qlonglong(peakResidentKiB() - before)),
+                               "report");
             std::exit(0);
         },
         testing::ExitedWithCode(0), "");
