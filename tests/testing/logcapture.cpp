@@ -39,10 +39,8 @@ void LogCapture::handler(QtMsgType type, const QMessageLogContext& context, cons
 
 ::testing::AssertionResult fromViewModel(const LogLine& line, const QString& function)
 {
-    const bool byFunction = line.function == function
-        || line.function.contains(QLatin1String("UpgradeViewModel::") + function + QLatin1Char('('));
-    if (byFunction && line.file.endsWith(QLatin1String("upgrade/upgradeviewmodel.cpp"))
-        && line.category == QLatin1String("default"))
+    if ((line.function == function || line.function.contains("UpgradeViewModel::" + function + '('))
+        && line.file.endsWith(QLatin1String("upgrade/upgradeviewmodel.cpp")) && line.category == "default")
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "in [" << line.function.toStdString() << "] of "
                                          << line.file.toStdString() << ", " << line.category.toStdString();

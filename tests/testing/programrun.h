@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QProcessEnvironment>
-#include <QString>
 #include <QStringList>
 
 namespace testing_support {

@@ -94,11 +94,8 @@ TEST_P(GetUpgradeInfoTest, ReadsTheHeaderOrWarnsOnce)
         line, "LCD::ProtoModel::Device::s_UpgradeInfo Upgrade::UpgradeViewModel::getUpgradeInfo(QString)"));
 }
 
-// Replaces the whole file.
-PackageFixture::Damage file(const QByteArray& bytes)
-{
-    return [bytes](QByteArray) { return bytes; };
-}
+// A whole file of its own.
+const QByteArray CutHeader("Vesk\x40\0\0\0{\"modelID\":29974,", 25);
 
 using F = PackageFixture;
 INSTANTIATE_TEST_SUITE_P(
@@ -113,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  ""},
         // What was decoded before the fault stays; the name does not become the magic.
-        InfoCase{"CutHeader", {{1}, {}, file(QByteArray("Vesk\x40\0\0\0{\"modelID\":29974,", 25))}, DecodeFailed, 29974, ""}),
+        InfoCase{"CutHeader", {{1}, {}, [](QByteArray) { return CutHeader; }}, DecodeFailed, 29974, ""}),
     testing_support::caseName<InfoCase>);
 
 } // namespace
