@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -37,8 +36,7 @@ std::pair<int, int> checkBlockSpan(const QByteArray& bytes)
 // before them with its length.
 QByteArray spliced(QByteArray bytes, int offset, int length, const QByteArray& text)
 {
-    QByteArray field(4, '\0');
-    qToLittleEndian(quint32(text.size()), field.data());
+    const QByteArray field = Upgrade::PackageWriter::lengthField(quint32(text.size()));
     return bytes.replace(offset, length, text).replace(offset - 4, 4, field);
 }
 
