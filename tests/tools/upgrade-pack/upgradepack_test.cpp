@@ -4,7 +4,6 @@
 #include "testing/namedcase.h"
 #include "testing/packagefixture.h"
 #include "testing/programrun.h"
-#include "testing/testtrust.h"
 #include "upgrade/signaturerecord.h"
 #include "upgrade/upgradeviewmodel.h"
 
@@ -189,52 +188,6 @@ INSTANTIATE_TEST_SUITE_P(
                     TrustCase{"SignedByAnotherKey", {signByOther}, {}, 5, "verify: unknown key <id>"},
                     TrustCase{"RecordChanged", {signByMaker}, flipLastByte, 6, "verify: signature invalid"}),
     caseName<TrustCase>);
-
-struct AgreementCase : NamedCase
-{
-    QStringList folder; // key files in the trust folder; "broken.pem" is cut short
-    bool verified;
-};
-
-class UpgradePackAgreementTest : public UpgradePackTest, public testing::WithParamInterface<AgreementCase>
-{
-};
-
-// verify --trust FOLDER and the plug-in that enforces signatures with that
-// folder judge one package alike, whatever the folder holds.
-TEST_P(UpgradePackAgreementTest, ToolAndPlugInGiveOneVerdict)
-{
-    fixture.writeBytes(privateKeyPem(1), QStringLiteral("maker.pem"));
-    ASSERT_EQ(runProgram(Pack, {"sign", path("pkg.bin"), "--key", path("maker.pem")}).exitCode, 0);
-    QString error;
-    const QByteArray pem = Upgrade::SigningKey::fromFile(path("maker.pem"), &error).publicKey().pem();
-    if (GetParam().folder != QStringList{"none"}) {
-        ASSERT_TRUE(QDir().mkpath(path("trust")));
-    }
-    for (const QString& file : GetParam().folder) {
-        if (file != "none")
-            fixture.writeBytes(file == "broken.pem" ? pem.left(50) : pem, "trust/" + file);
-    }
-
-    const ProgramRun run = runProgram(Pack, {"verify", path("pkg.bin"), "--trust", path("trust")});
-    testing_support::setTrustFolder(path("trust"));
-    const bool pluginVerified = Upgrade::UpgradeViewModel().upgradeCheck(path("pkg.bin"));
-    testing_support::setTrustFolder(QString());
-
-    EXPECT_EQ(pluginVerified, GetParam().verified);
-    EXPECT_EQ(run.exitCode, GetParam().verified ? 0 : 7) << run.err.toStdString();
-    // A missing path named by hand is one skipped key too: the typo shows.
-    EXPECT_EQ(run.err.count("trusted key skipped:"),
-              GetParam().folder.count("broken.pem") + GetParam().folder.count("none"));
-}
-
-INSTANTIATE_TEST_SUITE_P(TrustFolders, UpgradePackAgreementTest,
-                         testing::Values(AgreementCase{"GoodKey", {"maker.pem"}, true},
-                                         AgreementCase{"BrokenKeyBesideGood", {"broken.pem", "maker.pem"}, true},
-                                         AgreementCase{"OnlyBrokenKey", {"broken.pem"}, false},
-                                         AgreementCase{"EmptyFolder", {}, false},
-                                         AgreementCase{"NoFolder", {"none"}, false}),
-                         caseName<AgreementCase>);
 
 // ---- external signer -----------------------------------------------------------
 
