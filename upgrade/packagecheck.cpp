@@ -145,8 +145,9 @@ VerifyResult::Outcome verifyImage(Walk& walk, uint32_t size, CheckPacket& packet
     return VerifyResult::DigestMismatch;
 }
 
-// With trusted keys, a package whose digests hold must also carry a valid
-// signature record after its last image.
+// Where the policy reads the record, a package whose digests hold is judged
+// by the signature record after its last image, from a file that did not
+// change under the walk.
 VerifyResult withSignature(VerifyResult result, QFile& file, LayoutReader& reader, SignatureCheck& signature,
                            const WalkLog& log)
 {
