@@ -44,6 +44,17 @@ void warnHandlerFailed(int id, const char* what) noexcept
 
 } // namespace
 
+const char* currentExceptionText() noexcept
+{
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown exception";
+    }
+}
+
 MessageHandler::MessageHandler()
 {
     krt::IHostApi* host = krt::api::get().host;
@@ -79,10 +90,8 @@ const krt::IMessage* MessageHandler::handleMessage(const krt::IMessage* message)
         if (isIgnoredFrameworkId(id))
             return nullptr;
         return processMsg(id, message);
-    } catch (const std::exception& e) {
-        warnHandlerFailed(id, e.what());
     } catch (...) {
-        warnHandlerFailed(id, "unknown exception");
+        warnHandlerFailed(id, currentExceptionText());
     }
     return nullptr;
 }

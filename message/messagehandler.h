@@ -21,6 +21,11 @@ using MessageHandlerFunc = std::function<const krt::IMessage*(const krt::IMessag
 // Framework ids the handler answers itself.
 constexpr int MsgInitialize = static_cast<int>(0xffff0000);
 
+// What the exception being handled says ("unknown exception" for one that is
+// no std::exception), for the warning of a handler that caught it. Inside a
+// catch block only.
+const char* currentExceptionText() noexcept;
+
 // Base of every component: keeps one table of command handlers and one of
 // event handlers keyed by id, routes delivered messages to them and sends the
 // component's own messages through the host's dispatchers.

@@ -30,7 +30,6 @@
 #include <QFile>
 
 #include <cstring>
-#include <exception>
 #include <string>
 
 template <>
@@ -188,11 +187,8 @@ try {
     // the header's own "name" said.
     info.name = magic.toStdString();
     return info;
-} catch (const std::exception& e) {
-    qWarning() << "file information failed:" << e.what();
-    return {};
 } catch (...) {
-    qWarning() << "file information failed: unknown exception";
+    qWarning() << "file information failed:" << LCD::Message::currentExceptionText();
     return {};
 }
 
@@ -230,11 +226,8 @@ try {
     if (result.ok() && trust.mode() == Package::TrustPolicy::Enforcing)
         verifiedPackage = {QFile::encodeName(path), result.identity};
     return result.ok();
-} catch (const std::exception& e) {
-    qWarning() << "verification failed:" << e.what();
-    return false;
 } catch (...) {
-    qWarning() << "verification failed: unknown exception";
+    qWarning() << "verification failed:" << LCD::Message::currentExceptionText();
     return false;
 }
 
